@@ -1,0 +1,185 @@
+#include "rtl/Thread.h"
+
+#include <chrono>
+#include <deque>
+#include <exception>
+
+namespace {
+
+struct SyncItem {
+    const std::function<void()>* fn;
+    TThread* owner;
+    bool done = false;
+    bool dropped = false;
+    std::exception_ptr error;
+};
+
+struct SyncState {
+    std::mutex lock;
+    std::condition_variable changed;
+    std::deque<SyncItem*> queue;
+    std::function<void()> wake;
+    std::thread::id mainThread = std::this_thread::get_id();
+};
+
+SyncState& State()
+{
+    static SyncState state;
+    return state;
+}
+
+} // namespace
+
+void Sync::SetMainThread()
+{
+    std::lock_guard<std::mutex> g(State().lock);
+    State().mainThread = std::this_thread::get_id();
+}
+
+bool Sync::IsMainThread()
+{
+    std::lock_guard<std::mutex> g(State().lock);
+    return State().mainThread == std::this_thread::get_id();
+}
+
+void Sync::SetWakeMainThread(std::function<void()> wake)
+{
+    std::lock_guard<std::mutex> g(State().lock);
+    State().wake = std::move(wake);
+}
+
+int Sync::CheckSynchronize()
+{
+    SyncState& s = State();
+    std::deque<SyncItem*> batch;
+    {
+        std::lock_guard<std::mutex> g(s.lock);
+        batch.swap(s.queue);
+    }
+    for (SyncItem* item : batch) {
+        std::exception_ptr error;
+        try {
+            (*item->fn)();
+        } catch (...) {
+            error = std::current_exception();
+        }
+        std::lock_guard<std::mutex> g(s.lock);
+        item->error = error;
+        item->done = true;
+    }
+    if (!batch.empty())
+        s.changed.notify_all();
+    return static_cast<int>(batch.size());
+}
+
+int Sync::WaitAndCheckSynchronize(int timeoutMs)
+{
+    SyncState& s = State();
+    {
+        std::unique_lock<std::mutex> g(s.lock);
+        s.changed.wait_for(g, std::chrono::milliseconds(timeoutMs), [&] { return !s.queue.empty(); });
+    }
+    return CheckSynchronize();
+}
+
+TThread::TThread(bool createSuspended) : FCreateSuspended(createSuspended)
+{
+    if (!FCreateSuspended)
+        Start();
+}
+
+TThread::~TThread()
+{
+    if (FThread.joinable()) {
+        Terminate();
+        WaitFor();
+    }
+}
+
+void TThread::Start()
+{
+    if (FStarted)
+        return;
+    FStarted = true;
+    FThread = std::thread([this] { Run(); });
+}
+
+void TThread::Run()
+{
+    try {
+        Execute();
+    } catch (...) {
+        // A thread's failure ends the thread; it never crosses into another one.
+    }
+    {
+        std::lock_guard<std::mutex> g(FFinishLock);
+        FFinished = true;
+    }
+    FFinishSignal.notify_all();
+    State().changed.notify_all();
+}
+
+void TThread::Terminate() { FTerminated = true; }
+
+void TThread::WaitFor()
+{
+    if (!FStarted || !FThread.joinable())
+        return;
+    if (FThread.get_id() == std::this_thread::get_id())
+        return;
+    if (Sync::IsMainThread()) {
+        // Keep serving the thread's Synchronize calls, or it could never finish.
+        while (!FFinished.load()) {
+            Sync::CheckSynchronize();
+            SyncState& s = State();
+            std::unique_lock<std::mutex> g(s.lock);
+            s.changed.wait_for(g, std::chrono::milliseconds(5),
+                               [&] { return FFinished.load() || !s.queue.empty(); });
+        }
+    }
+    FThread.join();
+}
+
+void TThread::CancelSynchronize()
+{
+    SyncState& s = State();
+    {
+        std::lock_guard<std::mutex> g(s.lock);
+        FSyncDropped = true;
+        for (auto it = s.queue.begin(); it != s.queue.end();) {
+            if ((*it)->owner == this) {
+                (*it)->dropped = true;
+                it = s.queue.erase(it);
+            } else {
+                ++it;
+            }
+        }
+    }
+    s.changed.notify_all();
+}
+
+bool TThread::Synchronize(const std::function<void()>& fn)
+{
+    SyncState& s = State();
+    if (Sync::IsMainThread()) {
+        fn();
+        return true;
+    }
+    SyncItem item{&fn, this, false, false, nullptr};
+    std::function<void()> wake;
+    {
+        std::lock_guard<std::mutex> g(s.lock);
+        if (FSyncDropped)
+            return false;
+        s.queue.push_back(&item);
+        wake = s.wake;
+    }
+    s.changed.notify_all();
+    if (wake)
+        wake();
+    std::unique_lock<std::mutex> g(s.lock);
+    s.changed.wait(g, [&] { return item.done || item.dropped; });
+    if (item.error)
+        std::rethrow_exception(item.error);
+    return item.done;
+}
