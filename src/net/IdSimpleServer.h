@@ -1,0 +1,46 @@
+#pragma once
+// A connection that comes into being by accepting exactly one incoming connection: the
+// active-mode data connection. Use: StartListening(); read SocketBinding()->IP / Port for the
+// PORT command; send the transfer command; WaitForConnection(); then read or write as with any
+// connection.
+//
+// RequestAbort() and ShutdownSocket() may be called from another thread: a WaitForConnection in
+// progress then returns false (abort) or fails (shut down) promptly.
+#include <atomic>
+#include <string>
+
+#include "net/IdTCPConnection.h"
+
+class TIdSimpleServer : public TIdTCPConnection {
+public:
+    ~TIdSimpleServer() override;
+
+    std::string BoundIP;
+    int BoundPort = 0; // 0 = any
+    // Readability time-out of each poll while waiting; 0 polls in short slices.
+    int AcceptWait = 0;
+
+    // The handler's binding, or nullptr while there is no handler.
+    TIdSocketHandle* SocketBinding() const;
+    bool Listening() const { return FListening; }
+
+    void ResetInput() override;
+    void CloseSocketQuietly() override;
+    // Thread-safe; also ends a WaitForConnection in progress (it returns false).
+    void ShutdownSocket() override;
+
+    virtual void RequestAbort() { FAbortRequested = true; }
+    virtual void StartListening();
+    virtual void BindListener();
+    virtual void StopListening() { ResetInput(); }
+    // true when a connection was accepted; false after RequestAbort.
+    virtual bool WaitForConnection();
+
+private:
+    void ForgetListener();
+    std::atomic<bool> FAbortRequested{false};
+    TIdStackSocketHandle FListeningSocket = Id_INVALID_SOCKET;
+    // The binding itself holds the listening socket (from BindListener until the accept).
+    bool FListenerInBinding = false;
+    bool FListening = false;
+};

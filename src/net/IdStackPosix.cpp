@@ -1,0 +1,267 @@
+#include "net/IdStackPosix.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <cstring>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+sockaddr_in MakeAddress(const std::string& ip, int port)
+{
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(static_cast<uint16_t>(port));
+    if (ip.empty()) {
+        addr.sin_addr.s_addr = htonl(INADDR_ANY);
+    } else {
+        const TIdInAddr a = TIdStack::TranslateStringToTInAddr(ip);
+        std::memcpy(&addr.sin_addr.s_addr, a.Bytes, 4);
+    }
+    return addr;
+}
+
+void ReadAddress(const sockaddr_in& addr, int& family, std::string& ip, int& port)
+{
+    TIdInAddr a;
+    std::memcpy(a.Bytes, &addr.sin_addr.s_addr, 4);
+    family = addr.sin_family;
+    ip = TIdStack::TInAddrToString(a);
+    port = ntohs(addr.sin_port);
+}
+
+int PollOne(pollfd& p, int timeoutMs)
+{
+    for (;;) {
+        const int rc = ::poll(&p, 1, timeoutMs < 0 ? -1 : timeoutMs);
+        if (rc >= 0 || errno != EINTR)
+            return rc;
+    }
+}
+} // namespace
+
+int TIdStackPosix::MapErrno(int err)
+{
+    switch (err) {
+    case EINTR: return 10004;
+    case EBADF: return 10038;
+    case EACCES: return 10013;
+    case EPERM: return 10013;
+    case EFAULT: return 10014;
+    case EINVAL: return 10022;
+    case EMFILE: return 10024;
+    case ENFILE: return 10024;
+    case EWOULDBLOCK: return 10035;
+    case EINPROGRESS: return 10036;
+    case EALREADY: return 10037;
+    case ENOTSOCK: return 10038;
+    case EDESTADDRREQ: return 10039;
+    case EMSGSIZE: return 10040;
+    case EPROTOTYPE: return 10041;
+    case ENOPROTOOPT: return 10042;
+    case EPROTONOSUPPORT: return 10043;
+    case ESOCKTNOSUPPORT: return 10044;
+    case EOPNOTSUPP: return 10045;
+    case EPFNOSUPPORT: return 10046;
+    case EAFNOSUPPORT: return 10047;
+    case EADDRINUSE: return 10048;
+    case EADDRNOTAVAIL: return 10049;
+    case ENETDOWN: return 10050;
+    case ENETUNREACH: return 10051;
+    case ENETRESET: return 10052;
+    case ECONNABORTED: return 10053;
+    case ECONNRESET: return 10054;
+    case ENOBUFS: return 10055;
+    case EISCONN: return 10056;
+    case ENOTCONN: return 10057;
+    case EPIPE: return 10058;
+    case ESHUTDOWN: return 10058;
+    case ETOOMANYREFS: return 10059;
+    case ETIMEDOUT: return 10060;
+    case ECONNREFUSED: return 10061;
+    case ELOOP: return 10062;
+    case ENAMETOOLONG: return 10063;
+    case EHOSTDOWN: return 10064;
+    case EHOSTUNREACH: return 10065;
+    case ENOTEMPTY: return 10066;
+    default: return err;
+    }
+}
+
+TIdStackSocketHandle TIdStackPosix::WSSocket(int type, int protocol)
+{
+    return ::socket(AF_INET, type | SOCK_CLOEXEC, protocol);
+}
+
+int TIdStackPosix::WSBind(TIdStackSocketHandle s, const std::string& ip, int port)
+{
+    const sockaddr_in addr = MakeAddress(ip, port);
+    return ::bind(s, reinterpret_cast<const sockaddr*>(&addr), sizeof addr);
+}
+
+int TIdStackPosix::WSConnect(TIdStackSocketHandle s, const std::string& ip, int port)
+{
+    const sockaddr_in addr = MakeAddress(ip, port);
+    int rc = ::connect(s, reinterpret_cast<const sockaddr*>(&addr), sizeof addr);
+    if (rc == -1 && errno == EINTR) {
+        // The connect goes on in the background; wait for its outcome.
+        pollfd p{s, POLLOUT, 0};
+        PollOne(p, -1);
+        int err = 0;
+        socklen_t len = sizeof err;
+        ::getsockopt(s, SOL_SOCKET, SO_ERROR, &err, &len);
+        errno = err;
+        rc = err == 0 ? 0 : -1;
+    }
+    return rc;
+}
+
+int TIdStackPosix::WSListen(TIdStackSocketHandle s, int backlog)
+{
+    return ::listen(s, backlog);
+}
+
+TIdStackSocketHandle TIdStackPosix::WSAccept(TIdStackSocketHandle s, std::string& ip, int& port)
+{
+    sockaddr_in addr{};
+    socklen_t len = sizeof addr;
+    const int rc = ::accept4(s, reinterpret_cast<sockaddr*>(&addr), &len, SOCK_CLOEXEC);
+    if (rc != -1) {
+        int family = 0;
+        ReadAddress(addr, family, ip, port);
+    }
+    return rc;
+}
+
+int TIdStackPosix::WSRecv(TIdStackSocketHandle s, void* buffer, int length, int flags)
+{
+    ssize_t rc;
+    do {
+        rc = ::recv(s, buffer, static_cast<size_t>(length), flags);
+    } while (rc == -1 && errno == EINTR);
+    return static_cast<int>(rc);
+}
+
+int TIdStackPosix::WSSend(TIdStackSocketHandle s, const void* buffer, int length, int flags)
+{
+    // No SIGPIPE: a send to a closed peer must come back as an error, not end the program.
+    ssize_t rc;
+    do {
+        rc = ::send(s, buffer, static_cast<size_t>(length), flags | MSG_NOSIGNAL);
+    } while (rc == -1 && errno == EINTR);
+    return static_cast<int>(rc);
+}
+
+int TIdStackPosix::WSSelect(std::vector<TIdStackSocketHandle>* read, std::vector<TIdStackSocketHandle>* write,
+                            std::vector<TIdStackSocketHandle>* error, int timeoutMs)
+{
+    std::vector<std::vector<TIdStackSocketHandle>*> lists = {read, write, error};
+    const short events[3] = {POLLIN, POLLOUT, POLLPRI};
+    std::vector<pollfd> fds;
+    std::vector<int> owner;
+    for (int i = 0; i < 3; ++i) {
+        if (lists[i] == nullptr)
+            continue;
+        if (lists[i]->size() > static_cast<size_t>(Id_FD_SETSIZE))
+            throw EIdStackSetSizeExceeded();
+        for (TIdStackSocketHandle s : *lists[i]) {
+            fds.push_back(pollfd{s, events[i], 0});
+            owner.push_back(i);
+        }
+    }
+    int rc;
+    do {
+        rc = ::poll(fds.data(), fds.size(), timeoutMs < 0 ? -1 : timeoutMs);
+    } while (rc == -1 && errno == EINTR);
+    if (rc < 0)
+        return rc;
+    for (auto* list : lists) {
+        if (list != nullptr)
+            list->clear();
+    }
+    int ready = 0;
+    for (size_t k = 0; k < fds.size(); ++k) {
+        if (fds[k].revents != 0) {
+            lists[static_cast<size_t>(owner[k])]->push_back(fds[k].fd);
+            ++ready;
+        }
+    }
+    return ready;
+}
+
+bool TIdStackPosix::WSWaitReadable(TIdStackSocketHandle s, int timeoutMs)
+{
+    pollfd p{s, POLLIN, 0};
+    const int rc = PollOne(p, timeoutMs);
+    // Hang-up, error and an invalid descriptor all count: the receive that follows reports them.
+    return rc > 0 && p.revents != 0;
+}
+
+int TIdStackPosix::WSSetSockOpt(TIdStackSocketHandle s, int level, int option, const void* value, int length)
+{
+    return ::setsockopt(s, level, option, value, static_cast<socklen_t>(length));
+}
+
+int TIdStackPosix::WSShutdown(TIdStackSocketHandle s, int how)
+{
+    return ::shutdown(s, how);
+}
+
+int TIdStackPosix::WSCloseSocket(TIdStackSocketHandle s)
+{
+    return ::close(s);
+}
+
+void TIdStackPosix::WSGetSockName(TIdStackSocketHandle s, int& family, std::string& ip, int& port)
+{
+    sockaddr_in addr{};
+    socklen_t len = sizeof addr;
+    CheckForSocketError(::getsockname(s, reinterpret_cast<sockaddr*>(&addr), &len));
+    ReadAddress(addr, family, ip, port);
+}
+
+void TIdStackPosix::WSGetPeerName(TIdStackSocketHandle s, int& family, std::string& ip, int& port)
+{
+    sockaddr_in addr{};
+    socklen_t len = sizeof addr;
+    CheckForSocketError(::getpeername(s, reinterpret_cast<sockaddr*>(&addr), &len));
+    ReadAddress(addr, family, ip, port);
+}
+
+std::string TIdStackPosix::WSGetHostByName(const std::string& name)
+{
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* result = nullptr;
+    const int rc = name.empty() ? EAI_NONAME : ::getaddrinfo(name.c_str(), nullptr, &hints, &result);
+    if (rc != 0 || result == nullptr) {
+        if (result != nullptr)
+            ::freeaddrinfo(result);
+        SetLastError(Id_WSAHOST_NOT_FOUND);
+        RaiseSocketError(Id_WSAHOST_NOT_FOUND);
+    }
+    sockaddr_in addr{};
+    std::memcpy(&addr, result->ai_addr, sizeof addr);
+    ::freeaddrinfo(result);
+    int family = 0;
+    int port = 0;
+    std::string ip;
+    ReadAddress(addr, family, ip, port);
+    return ip;
+}
+
+int TIdStackPosix::WSGetLastError()
+{
+    return MapErrno(errno);
+}
+
+std::string TIdStackPosix::WSTranslateSocketErrorMsg(int errorCode)
+{
+    if (errorCode == Id_WSAHOST_NOT_FOUND)
+        return "Host not found.";
+    return TIdStack::WSTranslateSocketErrorMsg(errorCode);
+}

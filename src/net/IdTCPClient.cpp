@@ -1,0 +1,30 @@
+#include "net/IdTCPClient.h"
+
+void TIdTCPClient::DoOnConnected()
+{
+    if (OnConnected)
+        OnConnected(this);
+}
+
+void TIdTCPClient::Connect(int timeoutMs)
+{
+    if (IOHandler() == nullptr) {
+        auto* handler = new TIdIOHandlerSocket();
+        handler->OnStatus = OnStatus;
+        SetIOHandler(handler, true);
+    } else if (IOHandler()->IsOpen()) {
+        throw EIdAlreadyConnected();
+    }
+    try {
+        IOHandler()->Open();
+        ResetInput();
+        IOHandler()->ConnectTo(FHost, FPort, timeoutMs, BoundPortMax, BoundPortMin, BoundPort, BoundIP);
+        if (Intercept() != nullptr)
+            Intercept()->Connect(this);
+        DoStatus(hsConnected);
+        DoOnConnected();
+    } catch (...) {
+        CloseSocketQuietly();
+        throw;
+    }
+}
