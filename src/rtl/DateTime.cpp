@@ -14,9 +14,15 @@ constexpr int64_t kDateDelta = 693594; // days from 1 Jan 0001 to 30 Dec 1899
 constexpr double kMsPerDay = 86400000.0;
 } // namespace
 
-bool IsLeapYear(int year) { return year % 4 == 0 && (year % 100 != 0 || year % 400 == 0); }
+bool IsLeapYear(int year)
+{
+    return year % 4 == 0 && (year % 100 != 0 || year % 400 == 0);
+}
 
-int DaysInMonth(int year, int month) { return kMonthDays[IsLeapYear(year) ? 1 : 0][month - 1]; }
+int DaysInMonth(int year, int month)
+{
+    return kMonthDays[IsLeapYear(year) ? 1 : 0][month - 1];
+}
 
 bool TryEncodeDate(int year, int month, int day, TDateTime& result)
 {
@@ -114,7 +120,10 @@ TDateTime Now()
            EncodeTime(tm.tm_hour, tm.tm_min, tm.tm_sec, ms);
 }
 
-TDateTime Date() { return std::floor(Now()); }
+TDateTime Date()
+{
+    return std::floor(Now());
+}
 
 std::string FormatDateTime(const std::string& format, TDateTime dt)
 {

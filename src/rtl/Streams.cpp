@@ -50,7 +50,10 @@ int64_t TStream::CopyFrom(TStream& source, int64_t count)
 
 // ---- TMemoryStream
 
-TMemoryStream::~TMemoryStream() { std::free(FMemory); }
+TMemoryStream::~TMemoryStream()
+{
+    std::free(FMemory);
+}
 
 void TMemoryStream::SetCapacity(int64_t newCapacity)
 {

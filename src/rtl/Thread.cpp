@@ -119,7 +119,10 @@ void TThread::Run()
     State().changed.notify_all();
 }
 
-void TThread::Terminate() { FTerminated = true; }
+void TThread::Terminate()
+{
+    FTerminated = true;
+}
 
 void TThread::WaitFor()
 {

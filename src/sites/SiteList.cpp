@@ -38,7 +38,10 @@ SiteRecord& TSiteList::Get(int index)
     return *FItems[static_cast<size_t>(index)];
 }
 
-const SiteRecord& TSiteList::Get(int index) const { return const_cast<TSiteList*>(this)->Get(index); }
+const SiteRecord& TSiteList::Get(int index) const
+{
+    return const_cast<TSiteList*>(this)->Get(index);
+}
 
 void TSiteList::Remove(int index)
 {

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <cstring>
+#include <filesystem>
 
 #include "rtl/Exception.h"
 #include "rtl/Streams.h"

@@ -26,7 +26,10 @@ int32_t Int32At(const std::string& b, size_t off)
                                 static_cast<uint32_t>(static_cast<uint8_t>(b[off + 3])) << 24);
 }
 
-std::string ShortAt(const std::string& b, size_t off) { return b.substr(off + 1, static_cast<uint8_t>(b[off])); }
+std::string ShortAt(const std::string& b, size_t off)
+{
+    return b.substr(off + 1, static_cast<uint8_t>(b[off]));
+}
 
 TSiteFileData ThreeSites()
 {
@@ -112,7 +115,8 @@ TEST(SiteFile, LongTextIsCutAndShorterValuesLeaveNoOldBytes)
     const std::string b = EncodeSiteRecord(r);
     ASSERT_EQ(b.size(), 1036u);
     EXPECT_EQ(b[0], static_cast<char>(255));
-    EXPECT_EQ(b.substr(512, 4), std::string("\x03" "abc"));
+    EXPECT_EQ(b.substr(512, 4), std::string("\x03"
+                                            "abc"));
     EXPECT_EQ(b.find("secret"), std::string::npos);
     EXPECT_EQ(Int32At(b, 1024), 21);
 }

@@ -1,0 +1,242 @@
+#include "app/MainForm.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QFile>
+#include <QMessageBox>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QSplitter>
+#include <QTimer>
+#include <QToolButton>
+#include <QUrl>
+
+#include "app/About_Form.h"
+#include "app/Forms.h"
+#include "platform/ShellFileOp.h"
+#include "rtl/Exception.h"
+#include "rtl/TempFolder.h"
+
+TMainFrm::TMainFrm(const std::string& appFolder)
+{
+    setObjectName(QStringLiteral("MainFrm"));
+    setWindowTitle(QStringLiteral("Quillmoor Ferrystar v1.0"));
+    resize(1000, 700);
+    BuildLayout();
+    Panel1->installEventFilter(this);
+    connect(SpeedButton4, &QToolButton::clicked, this, &TMainFrm::SpeedButton4Click);
+    connect(Splitter1, &QSplitter::splitterMoved, this, &TMainFrm::Splitter1Moved);
+    connect(Splitter2, &QSplitter::splitterMoved, this, &TMainFrm::Splitter2Moved);
+    Timer1 = new QTimer(this);
+    Timer1->setInterval(20000);
+    Timer1->start();
+    AppFolder = appFolder;
+    FormCreate();
+}
+
+// FormDestroy: the preview picture, the site list and the worker go with the window's members.
+TMainFrm::~TMainFrm() = default;
+
+void TMainFrm::FormCreate()
+{
+    ConnectedItemIndex = -1;
+    DisconnectNoticed = true;
+    // The session lock and the site list are members; the worker joins in a later step.
+    try {
+        TempFolder = PrepareTempFolder();
+    } catch (const Exception& e) {
+        // Without a temporary folder the rest of start-up is skipped, and so is every save at
+        // close: an empty site list must never overwrite the user's saved sites.
+        StartupFailed = true;
+        ReportError(QString::fromLocal8Bit(e.Message()));
+        return;
+    }
+    if (!AppFolder.empty() && AppFolder.back() != '/')
+        AppFolder += '/';
+    try {
+        LoadSites(SiteFilePath(AppFolder), SiteData);
+    } catch (const Exception& e) {
+        ReportError(QString::fromLocal8Bit(e.Message()));
+    }
+    LocalPanelWidth = static_cast<uint32_t>(SiteData.LocalPanelWidth);
+    ReportPanelHeight = static_cast<uint32_t>(SiteData.ReportPanelHeight);
+    FillSiteBox();
+    ApplyLayoutSizes();
+    CurrentSite = -1;
+    FormResize();
+}
+
+void TMainFrm::ReportError(const QString& text)
+{
+    if (isVisible() || QApplication::activeModalWidget() == nullptr)
+        QMessageBox::critical(this, windowTitle(), text);
+}
+
+void TMainFrm::FillSiteBox()
+{
+    ComboBox1->clear();
+    ComboBox1->addItem(QStringLiteral("<new>"));
+    for (int i = 0; i < SiteData.Sites.Count(); ++i)
+        ComboBox1->addItem(QString::fromLocal8Bit(SiteData.Sites.Get(i).HostName.Str()));
+    ComboBox1->setCurrentIndex(-1);
+    ComboBox1->setEditText(QString());
+}
+
+int TMainFrm::ReportPanelMinimumHeight() const
+{
+    return ReportPanel->minimumSizeHint().height();
+}
+
+// The saved sizes need the real window size, so they are applied again once it is shown.
+void TMainFrm::ApplyLayoutSizes()
+{
+    if (FReportMaximized)
+        return;
+    QList<int> sizes = Splitter1->sizes();
+    if (LocalPanelWidth != 0 && sizes.size() == 2) {
+        const int total = sizes[0] + sizes[1];
+        const int local = static_cast<int>(std::min<uint32_t>(LocalPanelWidth, 1u << 20));
+        Splitter1->setSizes({local, std::max(total - local, 1)});
+    } else if (!FLayoutApplied && sizes.size() == 2) {
+        const int total = sizes[0] + sizes[1];
+        Splitter1->setSizes({353, std::max(total - 353, 1)});
+    }
+    sizes = Splitter2->sizes();
+    const int total = sizes.size() == 2 ? sizes[0] + sizes[1] : 0;
+    const int report = std::max(ReportPanelMinimumHeight(),
+                                static_cast<int>(std::min<uint32_t>(ReportPanelHeight, 1u << 20)));
+    Splitter2->setSizes({std::max(total - report, 1), report});
+}
+
+void TMainFrm::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    if (!FLayoutApplied) {
+        ApplyLayoutSizes();
+        FLayoutApplied = true;
+    }
+}
+
+void TMainFrm::resizeEvent(QResizeEvent* event)
+{
+    QMainWindow::resizeEvent(event);
+    FormResize();
+}
+
+bool TMainFrm::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == Panel1 && event->type() == QEvent::Resize)
+        FormResize();
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void TMainFrm::FormResize()
+{
+    SpeedButton4->move(Panel1->width() - SpeedButton4->width(), 0);
+}
+
+void TMainFrm::Splitter1Moved()
+{
+    LocalPanelWidth = static_cast<uint32_t>(LocalPanel->width());
+}
+
+void TMainFrm::Splitter2Moved()
+{
+    ReportPanelHeight = static_cast<uint32_t>(ReportPanel->height());
+}
+
+void TMainFrm::SpeedButton4Click()
+{
+    if (!FReportMaximized) {
+        ReportPanelHeight = static_cast<uint32_t>(ReportPanel->height());
+        Splitter1->hide();
+        FReportMaximized = true;
+        SpeedButton4->setIcon(SpeedButton4Icon(1));
+        SpeedButton4->setToolTip(QStringLiteral("Minimize this panel"));
+    } else {
+        Splitter1->show();
+        FReportMaximized = false;
+        ApplyLayoutSizes();
+        SpeedButton4->setIcon(SpeedButton4Icon(0));
+        SpeedButton4->setToolTip(QStringLiteral("Maximize this panel"));
+    }
+    FormResize();
+}
+
+void TMainFrm::About1Click()
+{
+    Forms::About()->ShowOver(this);
+}
+
+void TMainFrm::OnlineHelp1Click()
+{
+    const QString page = QString::fromLocal8Bit(ExecutableFolder()) + QStringLiteral("help.html");
+    QDesktopServices::openUrl(QUrl::fromLocalFile(page));
+}
+
+void TMainFrm::Exit1Click()
+{
+    close();
+}
+
+void TMainFrm::AppendLog(const QString& line)
+{
+    Log->appendPlainText(line);
+}
+
+// The session arrives with the worker; until then there is never one to end.
+bool TMainFrm::CheckDisconnect()
+{
+    return true;
+}
+
+bool TMainFrm::FormCloseQuery()
+{
+    return CheckDisconnect();
+}
+
+void TMainFrm::SaveSiteFile()
+{
+    SiteData.LocalPanelWidth = static_cast<int32_t>(LocalPanelWidth);
+    SiteData.ReportPanelHeight = static_cast<int32_t>(ReportPanelHeight);
+    try {
+        SaveSites(SiteFilePath(AppFolder), SiteData);
+    } catch (const Exception& e) {
+        ReportError(QString::fromLocal8Bit(e.Message()));
+    }
+}
+
+void TMainFrm::FormClose()
+{
+    if (!TempFolder.empty())
+        ShellFileOp(QString::fromLocal8Bit(TempFolder), QString(), foDelete, fofSilent | fofNoConfirmation);
+    if (StartupFailed)
+        return;
+    SaveSiteFile();
+    QFile log(QString::fromLocal8Bit(AppFolder) + QStringLiteral("log.txt"));
+    if (log.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        const QString text = Log->toPlainText();
+        log.write(text.toLocal8Bit());
+        if (!text.isEmpty())
+            log.write("\n");
+    } else {
+        ReportError(QStringLiteral("Cannot create file \"%1\". %2").arg(log.fileName(), log.errorString()));
+    }
+}
+
+void TMainFrm::closeEvent(QCloseEvent* event)
+{
+    if (FClosed) {
+        event->accept();
+        return;
+    }
+    if (!FormCloseQuery()) {
+        event->ignore();
+        return;
+    }
+    FClosed = true;
+    FormClose();
+    event->accept();
+}

@@ -1,0 +1,116 @@
+#pragma once
+// The main window: connection bar, local and remote panes, report panel, menus, lifecycle.
+#include <QIcon>
+#include <QMainWindow>
+#include <cstdint>
+#include <mutex>
+#include <string>
+
+#include "sites/SiteList.h"
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPlainTextEdit;
+class QPushButton;
+class QSplitter;
+class QStatusBar;
+class QTabWidget;
+class QTimer;
+class QToolButton;
+
+// ImageList2 of the report panel's button: 0 maximise, 1 minimise.
+QIcon SpeedButton4Icon(int index);
+
+class TMainFrm : public QMainWindow {
+    Q_OBJECT
+public:
+    // appFolder holds servers.sit and log.txt (the executable's folder, tests may choose another).
+    explicit TMainFrm(const std::string& appFolder);
+    ~TMainFrm() override;
+
+    // Window state
+    uint32_t ReportPanelHeight = 0;
+    uint32_t LocalPanelWidth = 0;
+    int32_t CurrentSite = -1;
+    bool FieldEdited = false;
+    bool SortDescending = false;
+    uint8_t SortKey = 0;
+    std::string TempFolder;
+    std::mutex SessionLock;
+    bool DisconnectNoticed = true;
+    int32_t ConnectedItemIndex = -1;
+    std::string AppFolder;
+    TSiteFileData SiteData; // the site list, the proxy values and the saved layout sizes
+    bool StartupFailed = false;
+
+    // Connection bar
+    QWidget* ConnectPanel;
+    QComboBox* ComboBox1;
+    QLineEdit* LabeledEdit2;
+    QLineEdit* LabeledEdit3;
+    QLineEdit* LabeledEdit4;
+    QCheckBox* CheckBox1;
+    QComboBox* ComboBox2;
+    QPushButton* Button1;
+    QPushButton* Button2;
+    // Middle band and report panel
+    QSplitter* Splitter2; // above the report panel
+    QSplitter* Splitter1; // between the panes
+    QWidget* LocalPanel;
+    QWidget* FTPPanel;
+    QWidget* ReportPanel;
+    QWidget* Panel1;
+    QToolButton* SpeedButton4;
+    QTabWidget* PageControl1;
+    QPlainTextEdit* Log;
+    QStatusBar* StatusBar1;
+    QLabel* StatusPanel0;
+    QLabel* StatusPanel1;
+    QTimer* Timer1;
+    // Menu items, by their handlers' names
+    QAction *Servers1, *ProxySetup1, *Exit1;
+    QAction *Connect1, *Disconnect1, *Upload2, *Download1, *Open3, *Delete4, *Rename1, *Permissions2,
+        *ImagePreview2, *UpOneFolder1, *Changefolder1, *MakeFolder1, *Refresh3;
+    QAction *OnlineHelp1, *About1;
+
+    bool ReportPanelMaximized() const { return FReportMaximized; }
+    int ReportPanelMinimumHeight() const;
+    void AppendLog(const QString& line);
+    void FillSiteBox();
+    bool CheckDisconnect();
+    void SaveSiteFile();
+
+    // Handlers
+    void SpeedButton4Click();
+    void Splitter1Moved();
+    void Splitter2Moved();
+    void About1Click();
+    void OnlineHelp1Click();
+    void Exit1Click();
+    bool FormCloseQuery();
+    void FormClose();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void BuildLayout();
+    void BuildConnectPanel();
+    QWidget* BuildPaneStrip(QWidget* pane, const char* name);
+    void BuildReportPanel();
+    void BuildMenus();
+    void FormCreate();
+    void FormResize();
+    void ApplyLayoutSizes();
+    void ReportError(const QString& text);
+    bool FReportMaximized = false;
+    bool FClosed = false;
+    bool FLayoutApplied = false;
+};

@@ -1,0 +1,7 @@
+#include "panes/Unit3.h"
+
+TForm3::TForm3(QWidget* parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("Form3"));
+    setWindowTitle(QStringLiteral("File Permissions"));
+}

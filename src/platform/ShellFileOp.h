@@ -1,0 +1,12 @@
+#pragma once
+// The one wrapper around local file operations: move, copy, delete, rename.
+#include <QString>
+
+enum TShellFileOperation { foMove = 1, foCopy = 2, foDelete = 3, foRename = 4 };
+enum TShellFileOpFlags : unsigned {
+    fofSilent = 0x0004,         // no progress window
+    fofNoConfirmation = 0x0010, // answer every question with Yes
+};
+
+// True when the operation succeeded. Without the flags the user confirms first and sees progress.
+bool ShellFileOp(const QString& source, const QString& target, int operation, unsigned flags);

@@ -1,0 +1,81 @@
+#include "preview/JpegDecoder.h"
+
+#include <QFile>
+#include <csetjmp>
+#include <cstdio>
+#include <jpeglib.h>
+
+namespace {
+
+struct ErrorManager {
+    jpeg_error_mgr pub;
+    std::jmp_buf jump;
+    char message[JMSG_LENGTH_MAX];
+};
+
+void OnError(j_common_ptr info)
+{
+    auto* err = reinterpret_cast<ErrorManager*>(info->err);
+    (*info->err->format_message)(info, err->message);
+    std::longjmp(err->jump, 1);
+}
+
+void OnMessage(j_common_ptr, int) {}
+
+// Kept free of C++ objects with destructors: longjmp must not skip any.
+bool DecodeInto(const QByteArray& bytes, QImage& image, ErrorManager& err)
+{
+    jpeg_decompress_struct info;
+    info.err = jpeg_std_error(&err.pub);
+    err.pub.error_exit = OnError;
+    err.pub.emit_message = OnMessage;
+    if (setjmp(err.jump)) {
+        jpeg_destroy_decompress(&info);
+        return false;
+    }
+    jpeg_create_decompress(&info);
+    jpeg_mem_src(&info, reinterpret_cast<const unsigned char*>(bytes.constData()),
+                 static_cast<unsigned long>(bytes.size()));
+    jpeg_read_header(&info, TRUE);
+    info.out_color_space = JCS_RGB;
+    jpeg_start_decompress(&info);
+    image = QImage(static_cast<int>(info.output_width), static_cast<int>(info.output_height),
+                   QImage::Format_RGB888);
+    if (image.isNull()) {
+        jpeg_destroy_decompress(&info);
+        return false;
+    }
+    while (info.output_scanline < info.output_height) {
+        JSAMPROW row = image.scanLine(static_cast<int>(info.output_scanline));
+        jpeg_read_scanlines(&info, &row, 1);
+    }
+    jpeg_finish_decompress(&info);
+    jpeg_destroy_decompress(&info);
+    return true;
+}
+
+} // namespace
+
+QImage DecodeJpeg(const QByteArray& bytes, QString* error)
+{
+    QImage image;
+    ErrorManager err{};
+    if (bytes.isEmpty() || !DecodeInto(bytes, image, err)) {
+        if (error != nullptr)
+            *error =
+                bytes.isEmpty() ? QStringLiteral("Empty JPEG data") : QString::fromLocal8Bit(err.message);
+        return {};
+    }
+    return image;
+}
+
+QImage DecodeJpegFile(const QString& fileName, QString* error)
+{
+    QFile f(fileName);
+    if (!f.open(QIODevice::ReadOnly)) {
+        if (error != nullptr)
+            *error = f.errorString();
+        return {};
+    }
+    return DecodeJpeg(f.readAll(), error);
+}

@@ -1,0 +1,7 @@
+#include "sites/Proxies.h"
+
+TForm5::TForm5(QWidget* parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("Form5"));
+    setWindowTitle(QStringLiteral("Proxy Settings"));
+}

@@ -1,0 +1,7 @@
+#include "sites/Servers.h"
+
+TForm4::TForm4(QWidget* parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("Form4"));
+    setWindowTitle(QStringLiteral("Servers"));
+}

@@ -1,0 +1,216 @@
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSplitter>
+#include <QTest>
+#include <QToolButton>
+#include <filesystem>
+#include <fstream>
+
+#include "app/About_Form.h"
+#include "app/Forms.h"
+#include "app/MainForm.h"
+#include "sites/SiteList.h"
+#include "support/TempDir.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// One program run: the six forms over an application folder and a temporary folder of the test's.
+class ProgramRun {
+public:
+    ProgramRun(const std::string& appFolder, const std::string& tmp)
+    {
+        FOldTmp = qgetenv("TMPDIR");
+        qputenv("TMPDIR", QByteArray::fromStdString(tmp));
+        Forms::CreateAll(appFolder);
+        main().resize(1200, 800);
+        main().showMaximized();
+        QTest::qWait(20);
+    }
+    ~ProgramRun()
+    {
+        if (main().isVisible())
+            Close();
+        Forms::DestroyAll();
+        if (FOldTmp.isEmpty())
+            qunsetenv("TMPDIR");
+        else
+            qputenv("TMPDIR", FOldTmp);
+    }
+    void Close()
+    {
+        main().close();
+        QCoreApplication::processEvents();
+    }
+    TMainFrm& main() { return *Forms::Main(); }
+
+private:
+    QByteArray FOldTmp;
+};
+
+void DragHandle(QSplitter* splitter, QPoint delta)
+{
+    QSplitterHandle* handle = splitter->handle(1);
+    const QPoint c = handle->rect().center();
+    QTest::mousePress(handle, Qt::LeftButton, {}, c);
+    QMouseEvent move(QEvent::MouseMove, QPointF(c + delta), handle->mapToGlobal(QPointF(c + delta)),
+                     Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(handle, &move);
+    QTest::mouseRelease(handle, Qt::LeftButton, {}, c + delta);
+    QCoreApplication::processEvents();
+}
+
+class MainWindow : public ::testing::Test {
+protected:
+    TempDir app;
+    TempDir tmp;
+};
+
+} // namespace
+
+TEST_F(MainWindow, FirstStartWithoutSiteFile)
+{
+    ProgramRun run(app.Path(), tmp.Path());
+    TMainFrm& w = run.main();
+    EXPECT_EQ(w.windowTitle(), "Quillmoor Ferrystar v1.0");
+    EXPECT_TRUE(w.windowState() & Qt::WindowMaximized);
+    EXPECT_EQ(w.StatusPanel1->text(), "Not connected");
+    EXPECT_FALSE(w.Button1->isEnabled());
+    EXPECT_FALSE(w.Button2->isEnabled());
+    EXPECT_EQ(w.ReportPanel->height(), w.ReportPanelMinimumHeight());
+    EXPECT_EQ(w.LocalPanel->width(), 353);
+    EXPECT_EQ(w.SiteData.Sites.Count(), 0);
+    EXPECT_EQ(w.CurrentSite, -1);
+    EXPECT_TRUE(w.DisconnectNoticed);
+    EXPECT_EQ(w.TempFolder, tmp.Path() + "/ferrystar-" + std::to_string(::geteuid()) + "/FTPtemp");
+    EXPECT_TRUE(fs::is_directory(w.TempFolder));
+    EXPECT_EQ(w.SpeedButton4->toolTip(), "Maximize this panel");
+    EXPECT_EQ(w.SpeedButton4->geometry().right(), w.Panel1->width() - 1);
+    run.Close();
+    EXPECT_EQ(fs::file_size(app.Path() + "/servers.sit"), 784u);
+}
+
+TEST_F(MainWindow, MenusHoldEveryItemInOrder)
+{
+    ProgramRun run(app.Path(), tmp.Path());
+    QStringList seen;
+    for (QAction* top : run.main().menuBar()->actions()) {
+        seen << top->text() + ":";
+        for (QAction* a : top->menu()->actions())
+            seen << (a->isSeparator() ? QStringLiteral("-") : a->text());
+    }
+    EXPECT_EQ(seen.join('|').toStdString(),
+              "File:|Servers|Proxy Setup|-|Exit|Actions:|Connect|Disconnect|-|Upload|Download|Open|Delete|"
+              "Rename|Permissions|Image Preview|-|Up One Folder|Change Folder|Make Folder|-|Refresh|Help:|"
+              "Online Help|About");
+}
+
+TEST_F(MainWindow, SplitterPositionsSurviveARestart)
+{
+    uint32_t width = 0, height = 0;
+    {
+        ProgramRun run(app.Path(), tmp.Path());
+        DragHandle(run.main().Splitter1, {120, 0});
+        DragHandle(run.main().Splitter2, {0, -150});
+        width = run.main().LocalPanelWidth;
+        height = run.main().ReportPanelHeight;
+        EXPECT_EQ(width, static_cast<uint32_t>(run.main().LocalPanel->width()));
+        EXPECT_GT(width, 353u + 100);
+        EXPECT_GT(height, static_cast<uint32_t>(run.main().ReportPanelMinimumHeight() + 100));
+    }
+    ProgramRun again(app.Path(), tmp.Path());
+    EXPECT_EQ(again.main().LocalPanel->width(), static_cast<int>(width));
+    EXPECT_EQ(again.main().ReportPanel->height(), static_cast<int>(height));
+}
+
+TEST_F(MainWindow, MaximisedReportPanelSavesTheHeightBeforeMaximising)
+{
+    uint32_t before = 0;
+    {
+        ProgramRun run(app.Path(), tmp.Path());
+        TMainFrm& w = run.main();
+        DragHandle(w.Splitter2, {0, -100});
+        before = static_cast<uint32_t>(w.ReportPanel->height());
+        QTest::mouseClick(w.SpeedButton4, Qt::LeftButton);
+        QCoreApplication::processEvents();
+        EXPECT_TRUE(w.ReportPanelMaximized());
+        EXPECT_FALSE(w.LocalPanel->isVisible());
+        EXPECT_FALSE(w.FTPPanel->isVisible());
+        EXPECT_GT(w.ReportPanel->height(), static_cast<int>(before));
+        EXPECT_EQ(w.SpeedButton4->toolTip(), "Minimize this panel");
+        EXPECT_EQ(w.SpeedButton4->geometry().right(), w.Panel1->width() - 1);
+    }
+    TSiteFileData saved;
+    LoadSites(app.Path() + "/servers.sit", saved);
+    EXPECT_EQ(saved.ReportPanelHeight, static_cast<int32_t>(before));
+
+    ProgramRun again(app.Path(), tmp.Path());
+    TMainFrm& w = again.main();
+    QTest::mouseClick(w.SpeedButton4, Qt::LeftButton);
+    QTest::mouseClick(w.SpeedButton4, Qt::LeftButton);
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(w.ReportPanelMaximized());
+    EXPECT_TRUE(w.LocalPanel->isVisible());
+    EXPECT_EQ(w.ReportPanel->height(), static_cast<int>(before));
+    EXPECT_EQ(w.SpeedButton4->toolTip(), "Maximize this panel");
+}
+
+TEST_F(MainWindow, ClosingRemovesTheTemporaryFolderAndWritesTheLog)
+{
+    std::string temp;
+    {
+        ProgramRun run(app.Path(), tmp.Path());
+        TMainFrm& w = run.main();
+        temp = w.TempFolder;
+        fs::create_directories(temp + "/sub");
+        std::ofstream(temp + "/sub/preview.jpg") << "jpeg";
+        w.AppendLog("Connecting to example");
+        w.AppendLog(">> USER anonymous");
+        w.AppendLog("");
+        w.AppendLog("<< 230 Login successful.");
+        run.Close();
+        EXPECT_FALSE(fs::exists(temp));
+    }
+    QFile log(QString::fromStdString(app.Path() + "/log.txt"));
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    EXPECT_EQ(log.readAll().toStdString(),
+              "Connecting to example\n>> USER anonymous\n\n<< 230 Login successful.\n");
+}
+
+TEST_F(MainWindow, SavedSitesFillTheServerBox)
+{
+    TSiteFileData data;
+    data.Sites.Add(SiteRecord::NewSite("alpha.example"));
+    data.Sites.Add(SiteRecord::NewSite("beta.example"));
+    SaveSites(app.Path() + "/servers.sit", data);
+    ProgramRun run(app.Path(), tmp.Path());
+    ASSERT_EQ(run.main().ComboBox1->count(), 3);
+    EXPECT_EQ(run.main().ComboBox1->itemText(0), "<new>");
+    EXPECT_EQ(run.main().ComboBox1->itemText(2), "beta.example");
+}
+
+TEST_F(MainWindow, AboutBoxDisablesTheWindowUntilItsPictureIsClicked)
+{
+    ProgramRun run(app.Path(), tmp.Path());
+    TMainFrm& w = run.main();
+    w.About1->trigger();
+    TAboutForm* about = Forms::About();
+    ASSERT_TRUE(about->isVisible());
+    EXPECT_EQ(about->size(), QSize(500, 225));
+    EXPECT_TRUE(about->windowFlags() & Qt::FramelessWindowHint);
+    EXPECT_FALSE(w.isEnabled());
+    const QImage picture = about->Image1->pixmap().toImage();
+    ASSERT_EQ(picture.size(), QSize(500, 225)); // decoded from the JPEG
+    QTest::mouseClick(about->Image1, Qt::LeftButton);
+    EXPECT_TRUE(w.isEnabled());
+    EXPECT_FALSE(about->isVisible());
+}

@@ -1,0 +1,14 @@
+#include <QApplication>
+#include <gtest/gtest.h>
+
+#include "platform/QtSynchronize.h"
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM",
+            qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+    QApplication app(argc, argv);
+    InstallQtSynchronize();
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
