@@ -1,0 +1,118 @@
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "LoopbackPeer.h"
+#include "net/IdTCPClient.h"
+
+namespace {
+struct StatusLog {
+    std::vector<std::string> Texts;
+    void Attach(TIdComponent& c)
+    {
+        c.OnStatus = [this](TIdBaseComponent*, TIdStatus, const std::string& text) { Texts.push_back(text); };
+    }
+};
+
+void HoldUntilClosed(int fd)
+{
+    LoopbackPeer::ReceiveAll(fd);
+}
+} // namespace
+
+TEST(IdTCPClient, LocalhostResolvesWithoutLookupAndReportsBothStatuses)
+{
+    LoopbackPeer peer(HoldUntilClosed);
+    TIdTCPClient client;
+    StatusLog log;
+    log.Attach(client);
+    int connected = 0;
+    client.OnConnected = [&](TIdBaseComponent*) { ++connected; };
+    client.SetHost("LOCALHOST");
+    client.SetPort(peer.Port());
+    client.Connect();
+    EXPECT_EQ(log.Texts, (std::vector<std::string>{"Resolving hostname LOCALHOST.",
+                                                   "Connecting to 127.0.0.1.", "Connected."}));
+    EXPECT_EQ(connected, 1);
+    EXPECT_TRUE(client.IsOpen());
+    auto* binding = dynamic_cast<TIdIOHandlerSocket*>(client.IOHandler())->Binding();
+    EXPECT_EQ(binding->PeerIP(), "127.0.0.1");
+    EXPECT_EQ(binding->PeerPort(), peer.Port());
+    EXPECT_EQ(binding->IP, "127.0.0.1");
+    EXPECT_NE(binding->Port, 0);
+    client.Disconnect();
+}
+
+TEST(IdTCPClient, DottedHostGivesNoResolvingStatus)
+{
+    LoopbackPeer peer(HoldUntilClosed);
+    TIdTCPClient client;
+    StatusLog log;
+    log.Attach(client);
+    client.SetHost("127.0.0.1");
+    client.SetPort(peer.Port());
+    client.Connect();
+    ASSERT_FALSE(log.Texts.empty());
+    EXPECT_EQ(log.Texts.front(), "Connecting to 127.0.0.1.");
+}
+
+TEST(IdTCPClient, SecondConnectLeavesFirstConnectionUntouched)
+{
+    LoopbackPeer peer([](int fd) {
+        LoopbackPeer::SendAll(fd, "hello\r\n");
+        LoopbackPeer::ReceiveAll(fd);
+    });
+    TIdTCPClient client;
+    client.SetHost("127.0.0.1");
+    client.SetPort(peer.Port());
+    client.Connect();
+    try {
+        client.Connect();
+        FAIL();
+    } catch (const EIdAlreadyConnected& e) {
+        EXPECT_EQ(e.Message(), "Already connected.");
+    }
+    EXPECT_EQ(client.ReadLine(), "hello");
+}
+
+TEST(IdTCPClient, RefusedConnectRaises10061AndLeavesClientIdle)
+{
+    ClosedPort closed;
+    TIdTCPClient client;
+    client.SetHost("127.0.0.1");
+    client.SetPort(closed.Port());
+    try {
+        client.Connect();
+        FAIL();
+    } catch (const EIdSocketError& e) {
+        EXPECT_EQ(e.SocketErrorCode, 10061);
+        EXPECT_EQ(e.Message(), "Socket Error # 10061\r\nConnection refused.");
+    }
+    EXPECT_FALSE(client.IsOpen());
+    ASSERT_NE(client.IOHandler(), nullptr);
+    EXPECT_FALSE(client.IOHandler()->IsOpen());
+    // A later connect to a live peer works on the same client.
+    LoopbackPeer peer([](int fd) { LoopbackPeer::SendAll(fd, "ok\n"); });
+    client.SetPort(peer.Port());
+    client.Connect();
+    EXPECT_EQ(client.ReadLine(), "ok");
+}
+
+TEST(IdTCPClient, UnknownHostRaises11001AfterResolvingStatus)
+{
+    TIdTCPClient client;
+    StatusLog log;
+    log.Attach(client);
+    const std::string name = std::string(70, 'y') + ".invalid";
+    client.SetHost(name);
+    client.SetPort(21);
+    try {
+        client.Connect();
+        FAIL();
+    } catch (const EIdSocketError& e) {
+        EXPECT_EQ(e.SocketErrorCode, 11001);
+        EXPECT_EQ(e.Message(), "Socket Error # 11001\r\nHost not found.");
+    }
+    EXPECT_EQ(log.Texts, std::vector<std::string>{"Resolving hostname " + name + "."});
+    EXPECT_FALSE(client.IsOpen());
+}
