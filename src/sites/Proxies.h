@@ -1,9 +1,41 @@
 #pragma once
-// The proxy settings dialog.
+// The proxy settings dialog: edits the one proxy every connection goes through.
 #include <QDialog>
+#include <cstdint>
+#include <functional>
+
+class QLineEdit;
+class QPushButton;
+struct TSiteFileData;
 
 class TForm5 : public QDialog {
     Q_OBJECT
 public:
     explicit TForm5(QWidget* parent = nullptr);
+
+    void SetData(TSiteFileData* data);
+    // Shows the stored proxy values, and stores the edited ones when the user presses OK.
+    void EditProxy();
+
+    int32_t PendingPort = 0; // the port OK will store
+
+    // Shows "Please enter a number"; replaceable so that tests need no modal box.
+    static std::function<void(QWidget* owner, const QString& text)> ShowMessage;
+
+    QLineEdit *HostEdit, *UserEdit, *PasswordEdit, *PortEdit;
+    QPushButton *OkButton, *CancelButton;
+
+protected:
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+
+private:
+    void PortChanged(const QString& text);
+    void StoreFields();
+
+    TSiteFileData* FData = nullptr;
 };
+
+// The text of a port field as a whole number; false when it is not one.
+bool ReadPortText(const QString& text, int32_t& port);
+// The message box used for a port text that is not a number.
+void ShowPlainMessage(QWidget* owner, const QString& text);
