@@ -1,0 +1,131 @@
+#pragma once
+// The FTP client: one control connection, logins directly or through a proxy, data connections
+// in passive and active mode, transfers, listings and the file and folder commands.
+//
+// Threads: one thread drives the client. Another thread may call ShutdownConnections() at any
+// time to end whatever the driving thread is blocked on (a reply, a data transfer, a connect or
+// the wait for an active-mode data connection); the driving thread then gets an exception and
+// cleans up with Disconnect() as usual.
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "ftp/IdFTPCommon.h"
+#include "ftp/IdFTPList.h"
+#include "net/IdSimpleServer.h"
+#include "net/IdTCPClient.h"
+#include "rtl/StringList.h"
+
+class TIdFtpProxySettings {
+public:
+    TIdFtpProxyType ProxyType = fpcmNone;
+    std::string Host;
+    std::string UserName;
+    std::string Password;
+    int32_t Port = 0;
+
+    void Assign(const TIdFtpProxySettings& source) { *this = source; }
+};
+
+using TIdFTPAfterGetEvent = std::function<void(TIdBaseComponent* Sender, TStream& AStream)>;
+
+class TIdFTP : public TIdTCPClient {
+public:
+    TIdFTP();
+    ~TIdFTP() override;
+
+    std::string Username;
+    std::string Password;
+    bool Passive = false;
+    TIdFTPAfterGetEvent OnAfterGet;
+    // How long active mode waits for the server's data connection.
+    int DataConnectWaitMs = 60000;
+
+    TIdFTPTransferType TransferType() const { return FTransferType; }
+    void SetTransferType(TIdFTPTransferType value);
+    TIdFtpProxySettings& ProxySettings() { return FProxySettings; }
+    void SetProxySettings(const TIdFtpProxySettings& value) { FProxySettings.Assign(value); }
+
+    TIdRFCReply& LoginReply() { return FLoginReply; }
+    TStringList& ListingLines() { return FListingLines; }
+    const std::string& SystemDescription() const { return FSystemDescription; }
+    TIdTCPConnection* DataChannel() const { return FDataChannel.get(); }
+    // Built from ListingLines on first use after a listing; the next listing discards it.
+    TIdFTPListItems& ParsedListing();
+
+    bool IsConnected() { return IsOpen(); }
+    void ConnectAndLogin(bool autoLogin = true, int timeoutMs = -1);
+    virtual void SendLogin();
+    void SendTypeCommand();
+    // Refuses a line holding CR or LF before anything is sent.
+    void WriteLine(const std::string& text) override;
+
+    // Transfers.
+    void DownloadToFile(const std::string& remoteName, const std::string& localPath, bool canOverwrite);
+    void DownloadToStream(const std::string& remoteName, TStream& stream);
+    void UploadFromFile(const std::string& localPath, const std::string& remoteName);
+    void UploadFromStream(TStream& stream, const std::string& remoteName);
+    void ListFolder(TStringList* lines, const std::string& specifier);
+    void ReceiveData(const std::string& command, TStream& stream);
+    void SendData(const std::string& command, TStream& stream);
+    void RequestPassive(std::string& host, int& port);
+    void AnnouncePort(const TIdSocketHandle& binding);
+    void PrepareDataChannel();
+
+    virtual void DoAfterGet(TStream& stream);
+    virtual void AbortTransfer();
+    virtual void CloseDataChannel();
+
+    // Thread-safe: shuts the control and data sockets down so that a blocked call ends now.
+    void ShutdownConnections();
+
+    // File and folder commands.
+    void ChangeFolder(const std::string& name);
+    int16_t ChangeFolderUp();
+    std::string CurrentFolder();
+    void CreateFolder(const std::string& name);
+    void RemoveFolder(const std::string& name);
+    void DeleteRemoteFile(const std::string& name);
+    void RenameRemote(const std::string& oldName, const std::string& newName);
+    void SiteCommand(const std::string& command);
+    // -1 when the server gives no readable size.
+    int64_t RemoteFileSize(const std::string& name);
+
+private:
+    void LoginExchange(const std::string& name, const std::string& password);
+    void SetDataChannel(TIdTCPConnection* channel);
+    void FreeDataChannel();
+    void ThrowIfShutDown();
+    std::string ControlPeerIP() const;
+    std::string ControlLocalIP() const;
+    void ReceivePassive(const std::string& command, TStream& stream);
+    void ReceiveActive(const std::string& command, TStream& stream);
+    void SendPassive(const std::string& command, TStream& stream);
+    void SendActive(const std::string& command, TStream& stream);
+    TIdTCPClient& OpenPassiveChannel();
+    TIdSimpleServer& OpenActiveListener();
+    void AcceptDataConnection(TIdSimpleServer& server);
+    void SendStreamTolerant(TIdTCPConnection& channel, TStream& stream, bool rewind);
+    void ReadFinalReply();
+    template <typename Body> void RunTransfer(Body body);
+
+    TIdFTPTransferType FTransferType = ftBinary;
+    TIdFtpProxySettings FProxySettings;
+    TIdRFCReply FLoginReply;
+    TStringList FListingLines;
+    std::string FSystemDescription = "Unknown";
+    std::unique_ptr<TIdTCPConnection> FDataChannel;
+    std::unique_ptr<TIdFTPListItems> FParsedListing;
+    std::mutex FDataChannelLock; // guards FDataChannel against ShutdownConnections
+    std::atomic<bool> FShutDown{false};
+    bool FAbortRequested = false;
+};
+
+// The host and port a PASV reply line names. A piece that is not a number raises EConvertError;
+// numbers outside 0..255 or port 0 raise EIdFTPPassiveAddressError.
+void ParsePassiveReply(const std::string& line, std::string& host, int& port);
+// The 64-bit size of a SIZE reply's text, -1 when it holds none.
+int64_t ParseSizeReply(const std::string& text);

@@ -1,0 +1,289 @@
+// Data connections: PASV and PORT, the order of command, connect and replies, and aborts.
+#include <algorithm>
+#include <chrono>
+#include <vector>
+
+#include "ftp/IdFTP.h"
+
+namespace {
+
+// How often the wait for an active-mode data connection looks at the clock and for a shutdown.
+constexpr int kAcceptSliceMs = 100;
+
+// Numbers too long for any octet stay above 255 instead of wrapping.
+int64_t PassiveNumber(const std::string& piece)
+{
+    const bool negative = !piece.empty() && piece[0] == '-';
+    size_t i = !piece.empty() && (piece[0] == '+' || negative) ? 1 : 0;
+    if (i == piece.size())
+        throw EConvertError("'" + piece + "' is not a valid integer value");
+    int64_t value = 0;
+    for (; i < piece.size(); ++i) {
+        if (piece[i] < '0' || piece[i] > '9')
+            throw EConvertError("'" + piece + "' is not a valid integer value");
+        value = std::min<int64_t>(value * 10 + (piece[i] - '0'), 1000000);
+    }
+    return negative ? -value : value;
+}
+
+std::string PassiveNumbersText(const std::string& line)
+{
+    const size_t open = line.find('(');
+    const size_t close = line.find(')');
+    if (open != std::string::npos && close != std::string::npos)
+        return close > open ? line.substr(open + 1, close - open - 1) : std::string();
+    const size_t space = line.rfind(' ');
+    return space == std::string::npos ? line : line.substr(space + 1);
+}
+
+} // namespace
+
+void ParsePassiveReply(const std::string& line, std::string& host, int& port)
+{
+    const std::string text = PassiveNumbersText(IdTrim(line));
+    std::vector<std::string> pieces;
+    size_t from = 0;
+    for (;;) {
+        const size_t comma = text.find(',', from);
+        pieces.push_back(text.substr(from, comma == std::string::npos ? comma : comma - from));
+        if (comma == std::string::npos)
+            break;
+        from = comma + 1;
+    }
+    pieces.resize(std::max<size_t>(pieces.size(), 6));
+    int64_t numbers[6];
+    for (int i = 0; i < 6; ++i)
+        numbers[i] = PassiveNumber(pieces[static_cast<size_t>(i)]);
+    for (int64_t number : numbers) {
+        if (number < 0 || number > 255)
+            throw EIdFTPPassiveAddressError("Invalid address in the passive reply: " + text);
+    }
+    host = std::to_string(numbers[0]) + "." + std::to_string(numbers[1]) + "." + std::to_string(numbers[2]) +
+           "." + std::to_string(numbers[3]);
+    port = static_cast<int>(numbers[4] * 256 + numbers[5]);
+    if (port == 0)
+        throw EIdFTPPassiveAddressError("Invalid port in the passive reply: " + text);
+}
+
+void TIdFTP::RequestPassive(std::string& host, int& port)
+{
+    SendCommand("PASV", {227});
+    const std::string line = LastReply().Text.Count() > 0 ? LastReply().Text[0] : std::string();
+    ParsePassiveReply(line, host, port);
+}
+
+void TIdFTP::AnnouncePort(const TIdSocketHandle& binding)
+{
+    std::string address = binding.IP;
+    for (char& c : address) {
+        if (c == '.')
+            c = ',';
+    }
+    SendCommand("PORT " + address + "," + std::to_string(binding.Port / 256) + "," +
+                    std::to_string(binding.Port % 256),
+                {200});
+}
+
+void TIdFTP::PrepareDataChannel()
+{
+    FDataChannel->SendBufferSize = SendBufferSize;
+    FDataChannel->RecvBufferSize = RecvBufferSize;
+    FDataChannel->OnWork = OnWork;
+    FDataChannel->OnWorkBegin = OnWorkBegin;
+    FDataChannel->OnWorkEnd = OnWorkEnd;
+}
+
+void TIdFTP::SetDataChannel(TIdTCPConnection* channel)
+{
+    std::unique_ptr<TIdTCPConnection> owned(channel);
+    std::lock_guard<std::mutex> guard(FDataChannelLock);
+    ThrowIfShutDown();
+    FDataChannel = std::move(owned);
+}
+
+void TIdFTP::FreeDataChannel()
+{
+    std::unique_ptr<TIdTCPConnection> channel;
+    {
+        std::lock_guard<std::mutex> guard(FDataChannelLock);
+        channel = std::move(FDataChannel);
+    }
+}
+
+std::string TIdFTP::ControlPeerIP() const
+{
+    auto* handler = dynamic_cast<TIdIOHandlerSocket*>(IOHandler());
+    if (handler == nullptr || handler->Binding() == nullptr || handler->Binding()->PeerIP().empty())
+        throw EIdNotConnected();
+    return handler->Binding()->PeerIP();
+}
+
+std::string TIdFTP::ControlLocalIP() const
+{
+    auto* handler = dynamic_cast<TIdIOHandlerSocket*>(IOHandler());
+    if (handler == nullptr || handler->Binding() == nullptr)
+        throw EIdNotConnected();
+    return handler->Binding()->IP;
+}
+
+TIdTCPClient& TIdFTP::OpenPassiveChannel()
+{
+    std::string host;
+    int port = 0;
+    RequestPassive(host, port);
+    // The host the reply names is ignored on purpose: a server must not be able to point the
+    // client at a third machine. Data goes to the machine the control connection reaches.
+    const std::string peer = ControlPeerIP();
+    auto* channel = new TIdTCPClient();
+    SetDataChannel(channel);
+    PrepareDataChannel();
+    channel->SetHost(peer);
+    channel->SetPort(port);
+    return *channel;
+}
+
+TIdSimpleServer& TIdFTP::OpenActiveListener()
+{
+    const std::string local = ControlLocalIP();
+    auto* server = new TIdSimpleServer();
+    SetDataChannel(server);
+    PrepareDataChannel();
+    server->BoundIP = local;
+    server->BoundPort = 0;
+    server->StartListening();
+    AnnouncePort(*server->SocketBinding());
+    return *server;
+}
+
+void TIdFTP::AcceptDataConnection(TIdSimpleServer& server)
+{
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(DataConnectWaitMs);
+    for (;;) {
+        ThrowIfShutDown();
+        if (server.SocketBinding()->WaitReadable(kAcceptSliceMs))
+            break;
+        if (Clock::now() >= deadline)
+            throw EIdFTPDataConnectionError("The server did not open the data connection in time.");
+    }
+    if (!server.WaitForConnection())
+        throw EIdNotConnected();
+    const std::string from = server.SocketBinding()->PeerIP();
+    if (from != ControlPeerIP())
+        throw EIdFTPDataConnectionError("Refused a data connection from " + from + ".");
+}
+
+void TIdFTP::ReadFinalReply()
+{
+    const int16_t code = ReadReply({225, 226, 250, 426, 450});
+    if (code == 426 || code == 450) {
+        ReadReply({226, 225});
+        DoStatus(ftpAborted, RSFTPStatusAbortTransfer);
+    }
+}
+
+template <typename Body> void TIdFTP::RunTransfer(Body body)
+{
+    DoStatus(ftpTransfer, RSFTPStatusStartTransfer);
+    FAbortRequested = false;
+    try {
+        body();
+    } catch (...) {
+        FreeDataChannel();
+        DoStatus(ftpReady, RSFTPStatusDoneTransfer);
+        throw;
+    }
+    FreeDataChannel();
+    DoStatus(ftpReady, RSFTPStatusDoneTransfer);
+    ReadFinalReply();
+}
+
+void TIdFTP::ReceiveData(const std::string& command, TStream& stream)
+{
+    RunTransfer([&] {
+        if (Passive)
+            ReceivePassive(command, stream);
+        else
+            ReceiveActive(command, stream);
+    });
+}
+
+void TIdFTP::SendData(const std::string& command, TStream& stream)
+{
+    RunTransfer([&] {
+        if (Passive)
+            SendPassive(command, stream);
+        else
+            SendActive(command, stream);
+    });
+}
+
+void TIdFTP::ReceivePassive(const std::string& command, TStream& stream)
+{
+    TIdTCPClient& channel = OpenPassiveChannel();
+    channel.Connect(-1);
+    WriteLine(command);
+    ReadReply({125, 150, 154});
+    channel.ReceiveToStream(stream, -1, true);
+    channel.Disconnect();
+}
+
+void TIdFTP::ReceiveActive(const std::string& command, TStream& stream)
+{
+    TIdSimpleServer& server = OpenActiveListener();
+    SendCommand(command, {125, 150, 154});
+    AcceptDataConnection(server);
+    server.ReceiveToStream(stream, -1, true);
+}
+
+void TIdFTP::SendPassive(const std::string& command, TStream& stream)
+{
+    TIdTCPClient& channel = OpenPassiveChannel();
+    WriteLine(command);
+    channel.Connect(-1);
+    ReadReply({110, 125, 150});
+    SendStreamTolerant(channel, stream, false);
+    channel.Disconnect();
+}
+
+void TIdFTP::SendActive(const std::string& command, TStream& stream)
+{
+    TIdSimpleServer& server = OpenActiveListener();
+    SendCommand(command, {125, 150});
+    AcceptDataConnection(server);
+    SendStreamTolerant(server, stream, true);
+}
+
+void TIdFTP::SendStreamTolerant(TIdTCPConnection& channel, TStream& stream, bool rewind)
+{
+    try {
+        channel.SendStream(stream, rewind);
+    } catch (const EIdException& e) {
+        // After our own abort the send fails by design; the transfer goes on to read the
+        // server's replies so that the control connection stays in step.
+        const auto* socketError = dynamic_cast<const EIdSocketError*>(&e);
+        const bool notASocket = socketError != nullptr && socketError->SocketErrorCode == Id_WSAENOTSOCK;
+        if (!FAbortRequested && !(Passive && notASocket))
+            throw;
+    }
+}
+
+void TIdFTP::AbortTransfer()
+{
+    FAbortRequested = true;
+    if (IsConnected())
+        WriteLine("ABOR");
+    CloseDataChannel();
+}
+
+void TIdFTP::CloseDataChannel()
+{
+    if (FDataChannel)
+        FDataChannel->CloseSocketQuietly();
+}
+
+void TIdFTP::DoAfterGet(TStream& stream)
+{
+    if (OnAfterGet)
+        OnAfterGet(this, stream);
+}
