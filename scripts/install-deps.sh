@@ -9,6 +9,13 @@ packages=(
   vsftpd python3 python3-pyftpdlib ftp-proxy curl socat
   xvfb xauth imagemagick adwaita-icon-theme fonts-dejavu-core
 )
+# The local account that the test FTP servers log in with (vsftpd checks it through PAM, so it needs
+# a real password and a shell listed in /etc/shells). Its home "/" exists everywhere: vsftpd changes
+# into the home before the served folder. Tests and CI run as root; elsewhere this is skipped.
+if [ "$(id -u)" -eq 0 ] && ! getent passwd ferrytest >/dev/null; then
+  useradd --no-create-home --home-dir / --shell /bin/sh ferrytest
+  echo 'ferrytest:Ferry-Test-7' | chpasswd
+fi
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

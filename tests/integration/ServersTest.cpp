@@ -1,0 +1,236 @@
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+#include "support/FtpProxyServer.h"
+#include "support/LoopbackPorts.h"
+#include "support/PyftpdServer.h"
+#include "support/RawFtpClient.h"
+#include "support/ScriptedFtpServer.h"
+#include "support/VsftpdServer.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// The data port named by a 227 reply such as "227 Entering Passive Mode (127,0,0,1,78,52)."
+int PassivePort(const std::string& reply)
+{
+    int h[4] = {0, 0, 0, 0}, p1 = 0, p2 = 0;
+    const size_t open = reply.find('(');
+    if (open == std::string::npos ||
+        std::sscanf(reply.c_str() + open + 1, "%d,%d,%d,%d,%d,%d", &h[0], &h[1], &h[2], &h[3], &p1, &p2) !=
+            6 ||
+        h[0] != 127)
+        return -1;
+    return p1 * 256 + p2;
+}
+
+std::string ReadAll(int fd)
+{
+    std::string data;
+    char chunk[4096];
+    for (ssize_t n; (n = ::read(fd, chunk, sizeof chunk)) > 0;)
+        data.append(chunk, static_cast<size_t>(n));
+    ::close(fd);
+    return data;
+}
+
+void ExpectLoginAndRefusal(int port, const std::string& user, const std::string& password)
+{
+    {
+        RawFtpClient c(port);
+        ASSERT_TRUE(c.Connected());
+        EXPECT_EQ(c.ReadReply().substr(0, 3), "220");
+        EXPECT_EQ(c.Command("USER " + user), "331");
+        EXPECT_EQ(c.Command("PASS " + password), "230") << c.LastReply();
+    }
+    RawFtpClient c(port);
+    EXPECT_EQ(c.ReadReply().substr(0, 3), "220");
+    EXPECT_EQ(c.Command("USER " + user), "331");
+    EXPECT_EQ(c.Command("PASS not-" + password), "530");
+}
+
+TEST(TestServers, VsftpdLogsInListsAndRefusesAWrongPassword)
+{
+    VsftpdServer server;
+    server.PutFile("docs/readme.txt", "hello\n");
+    ExpectLoginAndRefusal(server.Port(), server.User(), server.Password());
+    EXPECT_EQ(RawFtpClient(server.Port()).ReadReply(), "220 (vsFTPd 3.0.3)");
+
+    RawFtpClient c(server.Port());
+    c.ReadReply();
+    c.Command("USER " + server.User());
+    c.Command("PASS " + server.Password());
+    EXPECT_EQ(c.Command("PWD"), "257");
+    EXPECT_EQ(c.LastReply(), "257 \"/\" is the current directory");
+    EXPECT_EQ(c.Command("USER x"), "530");
+    EXPECT_EQ(c.Command("PASV"), "227");
+    const int data = ConnectLoopback(PassivePort(c.LastReply()), 5s);
+    ASSERT_GE(data, 0) << c.LastReply();
+    EXPECT_EQ(c.Command("LIST -a"), "150");
+    EXPECT_NE(ReadAll(data).find(" docs\r\n"), std::string::npos);
+    EXPECT_EQ(c.ReadReply().substr(0, 3), "226");
+    EXPECT_EQ(c.Command("DELE docs/readme.txt"), "250");
+    EXPECT_FALSE(std::filesystem::exists(server.Root() + "/docs/readme.txt"));
+}
+
+TEST(TestServers, VsftpdRefusalTextIsLoginIncorrect)
+{
+    VsftpdServer server;
+    RawFtpClient c(server.Port());
+    c.ReadReply();
+    c.Command("USER " + server.User());
+    c.Command("PASS wrong");
+    EXPECT_EQ(c.LastReply(), "530 Login incorrect.");
+}
+
+TEST(TestServers, PyftpdlibLogsInAndRefusesAWrongPassword)
+{
+    PyftpdServer server;
+    std::ofstream(server.Root() + "/a.bin") << "abc";
+    ExpectLoginAndRefusal(server.Port(), server.User(), server.Password());
+    RawFtpClient c(server.Port());
+    c.ReadReply();
+    c.Command("USER " + server.User());
+    c.Command("PASS " + server.Password());
+    EXPECT_EQ(c.Command("TYPE I"), "200");
+    EXPECT_EQ(c.Command("SIZE a.bin"), "213");
+    EXPECT_EQ(c.LastReply(), "213 3");
+}
+
+TEST(TestServers, ProxyForwardsAMagicLoginToVsftpd)
+{
+    VsftpdOptions options;
+    options.Address = PickLoopbackAddress(21);
+    options.Port = 21;
+    VsftpdServer server(options);
+    server.PutFile("in-root.txt", "x");
+    FtpProxyServer proxy(server.Port());
+    ExpectLoginAndRefusal(proxy.Port(), server.User() + "@" + server.Address(), server.Password());
+    RawFtpClient c(proxy.Port());
+    c.ReadReply();
+    c.Command("USER " + server.User() + "@" + server.Address());
+    EXPECT_EQ(c.Command("PASS " + server.Password()), "230") << proxy.Log();
+    EXPECT_EQ(c.Command("PWD"), "257");
+    EXPECT_EQ(c.LastReply(), "257 \"/\" is the current directory");
+    EXPECT_EQ(c.Command("TYPE I"), "200");
+    EXPECT_EQ(c.Command("SIZE in-root.txt"), "213");
+}
+
+TEST(TestServers, ProxyAlsoTakesAnExplicitPort)
+{
+    VsftpdServer server;
+    FtpProxyServer proxy(server.Port());
+    RawFtpClient c(proxy.Port());
+    c.ReadReply();
+    c.Command("USER " + server.User() + "@127.0.0.1:" + std::to_string(server.Port()));
+    EXPECT_EQ(c.Command("PASS " + server.Password()), "230") << proxy.Log();
+}
+
+TEST(TestServers, StoppedServersLeaveNoProcessBehind)
+{
+    pid_t group = 0;
+    {
+        auto process = std::make_unique<ChildProcess>(
+            std::vector<std::string>{"/bin/sh", "-c", "sleep 60 & sleep 60"}, "/dev/null");
+        group = process->Pid();
+        EXPECT_TRUE(process->Running());
+    }
+    EXPECT_EQ(::kill(-group, 0), -1);
+    EXPECT_EQ(errno, ESRCH);
+}
+
+TEST(ScriptedServer, PlaysRepliesAndRecordsTheExactCommands)
+{
+    ScriptedFtpServer s;
+    s.Reply("220-Hello\n220 there")
+        .Expect("USER bob", "331 Password please.")
+        .ExpectPrefix("PASS ", "230 Welcome.")
+        .OpenPassive()
+        .Expect("PASV", "227 Entering Passive Mode ({pasv}).")
+        .Expect("LIST -a", "150 Here it comes.")
+        .SendData("line one\r\n")
+        .Reply("226 Done.")
+        .CloseControl();
+    s.Start();
+    RawFtpClient c(s.Port());
+    EXPECT_EQ(c.ReadReply(), "220-Hello\n220 there");
+    EXPECT_EQ(c.Command("USER bob"), "331");
+    EXPECT_EQ(c.Command("PASS secret"), "230");
+    EXPECT_EQ(c.Command("PASV"), "227");
+    const int data = ConnectLoopback(PassivePort(c.LastReply()), 5s);
+    ASSERT_GE(data, 0);
+    EXPECT_EQ(c.Command("LIST -a"), "150");
+    EXPECT_EQ(ReadAll(data), "line one\r\n");
+    EXPECT_EQ(c.ReadReply(), "226 Done.");
+    EXPECT_EQ(c.ReadReply(), ""); // closed
+    ASSERT_TRUE(s.WaitFinished());
+    EXPECT_TRUE(s.Failures().empty());
+    EXPECT_EQ(s.Commands(), (std::vector<std::string>{"USER bob", "PASS secret", "PASV", "LIST -a"}));
+}
+
+TEST(ScriptedServer, ActiveModeConnectsBackAndReceivesUploads)
+{
+    ScriptedFtpServer s;
+    s.Reply("220 Hi")
+        .ExpectPrefix("PORT ", "200 OK")
+        .Expect("STOR up.bin", "150 Go")
+        .ReceiveData()
+        .Reply("226 Got it");
+    s.Start();
+    RawFtpClient c(s.Port());
+    c.ReadReply();
+    int port = 0;
+    const int listener = ListenLoopback(port);
+    EXPECT_EQ(c.Command("PORT 127,0,0,1," + std::to_string(port / 256) + "," + std::to_string(port % 256)),
+              "200");
+    EXPECT_EQ(c.Command("STOR up.bin"), "150");
+    const int data = AcceptWithin(listener, 5s);
+    ::close(listener);
+    ASSERT_GE(data, 0);
+    EXPECT_EQ(::write(data, "payload", 7), 7);
+    ::close(data);
+    EXPECT_EQ(c.ReadReply(), "226 Got it");
+    ASSERT_TRUE(s.WaitFinished());
+    EXPECT_EQ(s.ReceivedData(), "payload");
+    EXPECT_TRUE(s.Failures().empty());
+}
+
+TEST(ScriptedServer, ReportsMismatchesAndNeverHangs)
+{
+    ScriptedFtpServer s;
+    s.SetStepTimeout(300ms);
+    s.Reply("220 Hi").Expect("USER bob", "331 Password").Expect("PASS x", "230 OK");
+    s.Start();
+    {
+        RawFtpClient c(s.Port(), 500ms);
+        c.ReadReply();
+        EXPECT_EQ(c.Command("USER alice"), ""); // no reply after a mismatch
+        c.Send("QUIT");
+        ASSERT_TRUE(s.WaitFinished(2s));
+        EXPECT_EQ(s.Failures(), (std::vector<std::string>{"expected \"USER bob\", got \"USER alice\""}));
+    }
+
+    ScriptedFtpServer silent;
+    silent.Reply("220 Hi").Expect("NOOP").GoSilent();
+    silent.Start();
+    RawFtpClient c(silent.Port(), 300ms);
+    c.ReadReply();
+    EXPECT_EQ(c.Command("NOOP"), "");
+    c.Send("STAT");
+
+    ScriptedFtpServer nobody;
+    nobody.SetStepTimeout(200ms);
+    nobody.Start();
+    EXPECT_TRUE(nobody.WaitFinished(2s));
+    EXPECT_EQ(nobody.Failures(), (std::vector<std::string>{"no client connected"}));
+}
+
+} // namespace
