@@ -43,6 +43,8 @@ void Forms::CreateAll(const std::string& appFolder)
     f.form3 = std::make_unique<TForm3>(f.main.get());
     f.form4 = std::make_unique<TForm4>(f.main.get());
     f.form5 = std::make_unique<TForm5>(f.main.get());
+    f.form4->SetData(&f.main->SiteData, f.form5.get());
+    f.form5->SetData(&f.main->SiteData);
     f.about = std::make_unique<TAboutForm>();
 }
 
