@@ -1,0 +1,246 @@
+#include "engine/FTPThread.h"
+
+#include <algorithm>
+#include <fstream>
+
+#include "ftp/IdFTP.h"
+#include "net/IdLogEvent.h"
+#include "rtl/Exception.h"
+
+const char* const kAnonymousPassword = "ferrystar@localhost";
+
+namespace {
+
+std::string TrimBlanks(const std::string& s)
+{
+    size_t b = 0, e = s.size();
+    while (b < e && static_cast<unsigned char>(s[b]) <= ' ')
+        ++b;
+    while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ')
+        --e;
+    return s.substr(b, e - b);
+}
+
+} // namespace
+
+TFTPThread::TFTPThread(TEnginePlatform& platform)
+    : TThread(true), FFTP(std::make_unique<TIdFTP>()), FLogEvent(std::make_unique<TIdLogEvent>()),
+      FPlatform(platform)
+{
+    FFrequency = 1000000000;
+    AttachHandlers();
+    Start();
+    FWatchdog = std::thread([this] { Watchdog(); });
+}
+
+TFTPThread::~TFTPThread()
+{
+    Stop();
+    // Notifications of a worker on its way out are dropped: the window may be half gone.
+    CancelSynchronize();
+    WaitFor();
+    FWatchdogStop = true;
+    if (FWatchdog.joinable())
+        FWatchdog.join();
+    WriteErrorFile();
+    FFTP->SetIntercept(nullptr);
+}
+
+void TFTPThread::AttachHandlers()
+{
+    FLogEvent->LogTime = false;
+    FLogEvent->ReplaceCRLF = false;
+    FLogEvent->OnReceived = [this](TIdBaseComponent*, const std::string&, const std::string& data) {
+        FProtocolLine = "<< " + TrimBlanks(data);
+        Notify(OnProtocolLine);
+    };
+    FLogEvent->OnSent = [this](TIdBaseComponent*, const std::string&, const std::string& data) {
+        FProtocolLine = data.compare(0, 4, "PASS") == 0 ? ">> PASS ***" : ">> " + TrimBlanks(data);
+        Notify(OnProtocolLine);
+    };
+    FLogEvent->SetActive(true);
+    FFTP->SetIntercept(FLogEvent.get());
+    FFTP->OnStatus = [this](TIdBaseComponent*, TIdStatus, const std::string& text) { Log(text); };
+    FFTP->OnWorkBegin = [this](TIdBaseComponent*, TWorkMode, int64_t max) { WorkBegin(max); };
+    FFTP->OnWork = [this](TIdBaseComponent*, TWorkMode mode, int64_t count) { Work(mode == wmWrite, count); };
+    FFTP->OnWorkEnd = [this](TIdBaseComponent*, TWorkMode) { WorkEnd(); };
+    FFTP->OnDisconnected = [this](TIdBaseComponent*) {
+        FLastKnownConnected = false;
+        Notify(OnDisconnected);
+    };
+}
+
+// ---- notifications
+
+bool TFTPThread::Notify(const TEngineNotify& handler)
+{
+    if (!handler)
+        return true;
+    try {
+        return Synchronize(handler);
+    } catch (const std::exception& e) {
+        AddError(e.what());
+    }
+    return true;
+}
+
+bool TFTPThread::NotifyTask(const TTaskNotify& handler, const TTaskPtr& task)
+{
+    if (!handler)
+        return true;
+    return Notify([&handler, &task] { handler(task); });
+}
+
+void TFTPThread::Log(const std::string& text)
+{
+    FStatusText = text;
+    Notify(OnLog);
+}
+
+void TFTPThread::AddError(const std::string& text)
+{
+    std::lock_guard<std::mutex> g(FErrorsLock);
+    FErrors.push_back(text);
+}
+
+std::vector<std::string> TFTPThread::Errors() const
+{
+    std::lock_guard<std::mutex> g(FErrorsLock);
+    return FErrors;
+}
+
+void TFTPThread::WriteErrorFile()
+{
+    std::ofstream out(FPlatform.AppFolder() + "err.txt", std::ios::binary | std::ios::trunc);
+    for (const std::string& line : Errors())
+        out << line << '\n';
+}
+
+// ---- the loop
+
+void TFTPThread::Execute()
+{
+    while (!Terminated()) {
+        RunQueue();
+        Sleep();
+    }
+}
+
+void TFTPThread::Sleep()
+{
+    FAnswerYes = false;
+    FAnswerAll = false;
+    std::unique_lock<std::mutex> g(FWakeLock);
+    FSleeping = true;
+    FWakeSignal.wait(g, [this] { return Terminated() || !FQueue.IsEmpty(); });
+    FSleeping = false;
+}
+
+void TFTPThread::Wake()
+{
+    {
+        std::lock_guard<std::mutex> g(FWakeLock);
+    }
+    FWakeSignal.notify_all();
+}
+
+bool TFTPThread::IsIdle() const
+{
+    std::lock_guard<std::mutex> g(FWakeLock);
+    return FSleeping && FQueue.IsEmpty();
+}
+
+void TFTPThread::RunQueue()
+{
+    while (!Terminated() && !FQueue.IsEmpty()) {
+        FCurrent = FQueue.First();
+        if (FCurrent->State() != tsAborted && FCurrent->Kind != taskConnect && !IsConnected()) {
+            if (++FCurrent->Retries == 3)
+                FCurrent->SetState(tsAborted);
+            else
+                Reconnect();
+        }
+        TTaskPtr task = FQueue.TakeFirst();
+        FCurrent = task;
+        if (task->State() != tsAborted)
+            RunTask(task);
+        NotifyTask(OnTaskDone, task);
+        FCurrent.reset();
+    }
+}
+
+void TFTPThread::RunTask(const TTaskPtr& task)
+{
+    task->SetState(tsRunning);
+    FTaskRunning = true;
+    std::lock_guard<std::recursive_mutex> session(FSessionLock);
+    switch (task->Kind) {
+    case taskConnect: ConnectProcedure(); break;
+    case taskShellOpen: FPlatform.ShellOpen(task->Source); break;
+    case taskList: RunWithRetry(&TFTPThread::DoList); break;
+    case taskChangeDirUp: RunWithRetry(&TFTPThread::DoChangeDirUp); break;
+    case taskChangeDir: RunWithRetry(&TFTPThread::DoChangeDir); break;
+    case taskMakeDir: RunWithRetry(&TFTPThread::DoMakeDir); break;
+    case taskDelete: RunWithRetry(&TFTPThread::DoDelete); break;
+    case taskRemoveDir: RunWithRetry(&TFTPThread::DoRemoveDir); break;
+    case taskGet: RunWithRetry(&TFTPThread::DoGet); break;
+    case taskPut: RunWithRetry(&TFTPThread::DoPut); break;
+    }
+    FTaskRunning = false;
+    FAbortRunning = false;
+    FAbortSince = 0;
+}
+
+// A server that closed an idle connection gets one reconnect and a second run.
+void TFTPThread::RunWithRetry(void (TFTPThread::*procedure)())
+{
+    const TTaskPtr task = FCurrent;
+    try {
+        (this->*procedure)();
+    } catch (const std::exception& e) {
+        const std::string message = TrimBlanks(e.what());
+        AddError(message);
+        const bool dropped = message == "No Transfer Timeout (300 seconds): closing control connection." ||
+                             message == "Connection Closed Gracefully." ||
+                             message == "Connection Closed Gracefuly.";
+        if (!dropped || task->State() == tsAborted || Terminated()) {
+            if (task->State() != tsAborted)
+                task->SetState(tsFailed);
+        } else {
+            try {
+                DropConnection();
+                Log("Reconnecting");
+                FFTP->ConnectAndLogin(true, -1);
+                FLastKnownConnected = true;
+                (this->*procedure)();
+            } catch (const std::exception& again) {
+                AddError(TrimBlanks(again.what()));
+                if (task->State() != tsAborted)
+                    task->SetState(tsFailed);
+            }
+        }
+    }
+    if (task->State() == tsRunning)
+        task->SetState(tsCompleted);
+}
+
+void TFTPThread::ConnectProcedure()
+{
+    ApplyPendingSettings();
+    try {
+        FFTP->ConnectAndLogin(true, -1);
+        FLastKnownConnected = true;
+        FCurrent->SetState(tsCompleted);
+        Notify(OnConnected);
+    } catch (const std::exception& e) {
+        FLastKnownConnected = false;
+        if (FCurrent->State() != tsAborted)
+            FCurrent->SetState(tsFailed);
+        const std::string message = e.what();
+        AddError(message);
+        FConnectError = message.compare(0, 16, "Login incorrect.") == 0
+                            ? "Login incorrect. Check your username and password."
+                            : "Connect failed. Check if the server address was written correctly.";
+        Notify(OnConnectFailed);
+    }
+}

@@ -1,0 +1,170 @@
+#pragma once
+// The one background worker: owns the FTP session, runs queued tasks one at a time and reports
+// to the window through notifications that run on the window's thread while it waits.
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "engine/EnginePlatform.h"
+#include "engine/FTPTask.h"
+#include "engine/TaskQueue.h"
+#include "rtl/Thread.h"
+#include "sites/SiteList.h"
+
+class TIdFTP;
+class TIdLogEvent;
+
+using TEngineNotify = std::function<void()>;
+using TTaskNotify = std::function<void(const TTaskPtr& task)>;
+
+// The settings of a connection, handed from the window to the worker at the next connect.
+struct TSessionSettings {
+    std::string Host, Username, Password;
+    int32_t Port = 21;
+    bool Passive = false;
+    int32_t TransferMode = 0;
+    std::string ProxyHost, ProxyUser, ProxyPassword;
+    int32_t ProxyPort = 0;
+};
+
+class TFTPThread : public TThread {
+public:
+    explicit TFTPThread(TEnginePlatform& platform);
+    ~TFTPThread() override;
+
+    // ---- queueing (Add* from the window; AddGet/AddPut also from the worker)
+    void AddConnect();
+    void AddList();
+    void AddChangeDirUp();
+    void AddChangeDir(const std::string& folder);
+    void AddGet(const TFTPFileInfo* info, const std::string& localPath);
+    void AddPut(const std::string& localPath, const std::string& remotePath, bool isFolder);
+    void AddDelete(const std::string& remotePath);
+    void AddRemoveDir(const std::string& remotePath);
+    void AddMakeDir(const std::string& remotePath);
+    void AddShellOpen(const std::string& localPath);
+    void AbortTask(const TTaskPtr& task);
+    void Reconnect();
+
+    // ---- session
+    // Writes the anonymous defaults into an empty login of the record; the settings reach the
+    // FTP client when the next connect task starts, never a task that is still running.
+    void ApplySite(SiteRecord& site, const ProxyBlock& proxy);
+    bool IsConnected();
+    void DropConnection();
+    // Asleep with nothing queued: no task runs or waits.
+    bool IsIdle() const;
+    // Runs fn with the FTP client while no task uses it (the window's direct commands).
+    void WithSession(const std::function<void(TIdFTP&)>& fn);
+    // Ends the worker soon: no more tasks, a blocked transfer is cut off.
+    void Stop();
+    void Log(const std::string& text);
+    void AddError(const std::string& text);
+    std::vector<std::string> Errors() const;
+    // The transfer type choice of the connection bar: 0 automatic, 1 ASCII, 2 Binary.
+    void SetTransferChoice(int index);
+
+    // ---- fields the window reads inside notifications
+    TTaskQueue FQueue;
+    int32_t FNextId = 0;
+    TTaskPtr FLastTask;
+    TTaskPtr FCurrent;
+    std::string FCurrentDir;
+    std::string FStatusText;
+    std::string FProtocolLine;
+    std::string FConnectError;
+    std::atomic<bool> FAnswerYes{false};
+    std::atomic<bool> FAnswerAll{false};
+    std::atomic<bool> FAutoType{true};
+    std::atomic<bool> FAbortRunning{false};
+    int64_t FTotalBytes = 0;
+    float FProgress = 0;
+    float FSpeed = 0;
+    float FElapsed = 0;
+    int64_t FFrequency = 1000000000;
+    int64_t FStartCount = 0;
+    std::unique_ptr<TIdFTP> FFTP;
+    std::unique_ptr<TIdLogEvent> FLogEvent;
+    // The session's host (what the FTP client holds).
+    std::string HostName() const;
+
+    // ---- notifications
+    TEngineNotify OnLog, OnProtocolLine, OnConnected, OnConnectFailed, OnDisconnected, OnListing, OnProgress,
+        OnDownloaded, OnFileExists, OnConfirmDelete;
+    TTaskNotify OnTaskAdded, OnTaskDone;
+
+    // ---- lookups shared with the remote list (on the worker, or on the window inside OnListing)
+    bool RemoteExists(const std::string& path);
+    TFTPFileInfo ResolveLink(const std::string& path);
+    static TFTPFileInfo FileInfoFromEntry(const class TIdFTPListItem& entry, const std::string& folder);
+
+protected:
+    void Execute() override;
+
+private:
+    // loop and runner
+    void RunQueue();
+    void Sleep();
+    void RunTask(const TTaskPtr& task);
+    void RunWithRetry(void (TFTPThread::*procedure)());
+    void ConnectProcedure();
+    bool Notify(const TEngineNotify& handler);
+    bool NotifyTask(const TTaskNotify& handler, const TTaskPtr& task);
+    void Enqueue(TTaskPtr task);
+    TTaskPtr NewTask(TTaskKind kind, std::string source = {}, std::string destination = {});
+    void Wake();
+    void ApplyPendingSettings();
+    void AttachHandlers();
+    void Watchdog();
+    // progress
+    void WorkBegin(int64_t total);
+    void Work(bool writing, int64_t count);
+    void WorkEnd();
+    int64_t Counter() const;
+    // task procedures
+    void DoList();
+    void DoChangeDirUp();
+    void DoChangeDir();
+    void DoMakeDir();
+    void DoDelete();
+    void DoRemoveDir();
+    void RemoveTree(std::string path); // a copy: deleting files rewrites FCurrent->Source
+    void DoGet();
+    void GetFile(const TFTPFileInfo& info);
+    void GetFolder(const TFTPFileInfo& info);
+    void DoPut();
+    void PutFolder();
+    void ChooseTransferType();
+    bool Confirm(const TEngineNotify& question);
+    TFTPFileInfo ResolveLinkAt(const std::string& path, int depth, std::vector<std::string>& seen);
+    void WriteErrorFile();
+
+    TEnginePlatform& FPlatform;
+    std::mutex FNumberLock; // FNextId and FLastTask
+    mutable std::mutex FWakeLock;
+    std::condition_variable FWakeSignal;
+    bool FSleeping = false;
+    std::recursive_mutex FSessionLock;
+    std::atomic<bool> FTaskRunning{false};
+    std::atomic<bool> FLastKnownConnected{false};
+    mutable std::mutex FErrorsLock;
+    std::vector<std::string> FErrors;
+    mutable std::mutex FSettingsLock;
+    std::unique_ptr<TSessionSettings> FPendingSettings;
+    int FPendingTransferChoice = -1;
+    std::string FHostName;
+    // watchdog: cuts a transfer off when an abort or a stop is not acted on in time
+    std::thread FWatchdog;
+    std::atomic<bool> FWatchdogStop{false};
+    std::atomic<int64_t> FAbortSince{0};
+    std::atomic<int64_t> FStopSince{0};
+};
+
+// The password written into a site that has none.
+extern const char* const kAnonymousPassword;

@@ -1,0 +1,54 @@
+#include "engine/TaskQueue.h"
+
+bool TTaskQueue::IsEmpty() const
+{
+    std::lock_guard<std::mutex> g(FLock);
+    return FTasks.empty();
+}
+
+TTaskPtr TTaskQueue::First() const
+{
+    std::lock_guard<std::mutex> g(FLock);
+    return FTasks.empty() ? nullptr : FTasks.front();
+}
+
+TTaskPtr TTaskQueue::TakeFirst()
+{
+    std::lock_guard<std::mutex> g(FLock);
+    if (FTasks.empty())
+        return nullptr;
+    TTaskPtr t = std::move(FTasks.front());
+    FTasks.pop_front();
+    return t;
+}
+
+void TTaskQueue::Append(TTaskPtr task)
+{
+    std::lock_guard<std::mutex> g(FLock);
+    FTasks.push_back(std::move(task));
+}
+
+int TTaskQueue::Count() const
+{
+    std::lock_guard<std::mutex> g(FLock);
+    return static_cast<int>(FTasks.size());
+}
+
+void TTaskQueue::InsertFront(TTaskPtr first, TTaskPtr second)
+{
+    std::lock_guard<std::mutex> g(FLock);
+    FTasks.push_front(std::move(second));
+    FTasks.push_front(std::move(first));
+}
+
+std::deque<TTaskPtr> TTaskQueue::Snapshot() const
+{
+    std::lock_guard<std::mutex> g(FLock);
+    return FTasks;
+}
+
+void TTaskQueue::Clear()
+{
+    std::lock_guard<std::mutex> g(FLock);
+    FTasks.clear();
+}

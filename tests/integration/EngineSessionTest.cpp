@@ -1,0 +1,253 @@
+// The worker against a real vsftpd: connecting, listing, reconnecting, aborting, the error file.
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <dirent.h>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <thread>
+#include <unistd.h>
+
+#include "ftp/IdFTP.h"
+#include "support/EngineHarness.h"
+#include "support/FtpTestUser.h"
+#include "support/LoopbackPorts.h"
+#include "support/ScriptedFtpServer.h"
+#include "support/VsftpdServer.h"
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+namespace {
+
+std::vector<int> ChildrenOf(int parent)
+{
+    std::vector<int> children;
+    DIR* proc = ::opendir("/proc");
+    while (dirent* e = ::readdir(proc)) {
+        const int pid = std::atoi(e->d_name);
+        if (pid <= 0)
+            continue;
+        std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+        std::string line;
+        std::getline(stat, line);
+        const size_t close = line.rfind(')');
+        if (close == std::string::npos)
+            continue;
+        std::istringstream rest(line.substr(close + 2));
+        char state;
+        int ppid = 0;
+        rest >> state >> ppid;
+        if (ppid == parent)
+            children.push_back(pid);
+    }
+    ::closedir(proc);
+    return children;
+}
+
+// vsftpd serves each session from processes of its own below the listener, which is ours.
+void KillSessions()
+{
+    // Every process of the session is stopped before any dies, so that no half can report the
+    // other's death to the client: the connection just closes.
+    std::vector<int> doomed;
+    for (int listener : ChildrenOf(::getpid()))
+        for (int session : ChildrenOf(listener)) {
+            doomed.push_back(session);
+            for (int helper : ChildrenOf(session))
+                doomed.push_back(helper);
+        }
+    for (int pid : doomed)
+        ::kill(pid, SIGSTOP);
+    for (int pid : doomed)
+        ::kill(pid, SIGKILL);
+}
+
+class EngineSession : public ::testing::Test {
+protected:
+    VsftpdServer server;
+    EngineHarness h;
+    bool Connect(bool passive = true)
+    {
+        return h.Connect("127.0.0.1", server.Port(), server.User(), server.Password(), passive);
+    }
+};
+
+} // namespace
+
+TEST_F(EngineSession, LoginFailuresGiveTheTwoUserTexts)
+{
+    EXPECT_FALSE(h.Connect("127.0.0.1", server.Port(), server.User(), "wrong-password"));
+    EXPECT_EQ(h.LastConnectError, "Login incorrect. Check your username and password.");
+    EXPECT_EQ(h.Rows.back().FinalState, "Failed");
+
+    EXPECT_FALSE(h.Connect("127.0.0.1", PickFreePorts(1), "u", "p"));
+    EXPECT_EQ(h.LastConnectError, "Connect failed. Check if the server address was written correctly.");
+    EXPECT_EQ(h.ConnectFailures, 2);
+    const auto errors = h.Worker->Errors();
+    ASSERT_EQ(errors.size(), 2u);
+    EXPECT_EQ(errors[0].rfind("Login incorrect.", 0), 0u) << errors[0];
+}
+
+TEST_F(EngineSession, ConnectListAndChangeFolderRowsAndProtocolLines)
+{
+    server.PutFolder("sub");
+    server.PutFile("sub/inner.txt", "x");
+    server.PutFile("top.bin", "y");
+    ASSERT_TRUE(Connect());
+    ASSERT_TRUE(h.RunUntilIdle());
+    EXPECT_EQ(h.Worker->FCurrentDir, "/");
+    h.Worker->AddChangeDir("sub");
+    ASSERT_TRUE(h.RunUntilIdle());
+    EXPECT_EQ(h.Worker->FCurrentDir, "/sub");
+    EXPECT_EQ(h.CurrentNames(), (std::vector<std::string>{".", "..", "inner.txt"}));
+    h.Worker->AddChangeDirUp();
+    ASSERT_TRUE(h.RunUntilIdle());
+    EXPECT_EQ(h.Worker->FCurrentDir, "/");
+
+    const std::vector<std::string> kinds{"CONNECT", "LIST", "CH DIR", "LIST", "CH DIR UP", "LIST"};
+    EXPECT_EQ(h.RowKinds(), kinds);
+    for (size_t i = 0; i < h.Rows.size(); ++i) {
+        EXPECT_EQ(h.Rows[i].Id, static_cast<int>(i + 1));
+        EXPECT_EQ(h.Rows[i].FinalState, "Completed");
+    }
+    EXPECT_EQ(h.Listings, 3);
+    bool sawPass = false, sawUser = false, sawReply = false;
+    for (const std::string& line : h.ProtocolLines) {
+        EXPECT_EQ(line.find(server.Password()), std::string::npos) << line;
+        sawPass |= line == ">> PASS ***";
+        sawUser |= line == ">> USER " + server.User();
+        sawReply |= line.rfind("<< 230", 0) == 0;
+    }
+    EXPECT_TRUE(sawPass && sawUser && sawReply);
+}
+
+TEST_F(EngineSession, DroppedConnectionReconnectsAndReturnsToTheFolder)
+{
+    server.PutFolder("deep");
+    ASSERT_TRUE(Connect());
+    h.Worker->AddChangeDir("deep");
+    ASSERT_TRUE(h.RunUntilIdle());
+    ASSERT_EQ(h.Worker->FCurrentDir, "/deep");
+    // The session's processes die: the server side of the control connection is gone.
+    KillSessions();
+    std::this_thread::sleep_for(200ms);
+    const size_t rowsBefore = h.Rows.size();
+    h.Worker->AddList();
+    ASSERT_TRUE(h.RunUntilIdle());
+    std::vector<std::string> added;
+    for (size_t i = rowsBefore; i < h.Rows.size(); ++i)
+        added.push_back(h.Rows[i].Kind + " " + h.Rows[i].FinalState);
+    // The listing's row first, then the two the reconnection put in front of it, then the
+    // listing that the successful login queues.
+    EXPECT_EQ(added, (std::vector<std::string>{"LIST Completed", "CONNECT Completed", "CH DIR Completed",
+                                               "LIST Completed"}));
+    std::vector<std::string> done;
+    for (const std::string& e : h.Events)
+        if (e.rfind("TaskDone", 0) == 0)
+            done.push_back(e);
+    ASSERT_GE(done.size(), 4u);
+    EXPECT_EQ(std::vector<std::string>(done.end() - 4, done.end()),
+              (std::vector<std::string>{"TaskDone CONNECT Completed", "TaskDone CH DIR Completed",
+                                        "TaskDone LIST Completed", "TaskDone LIST Completed"}));
+    EXPECT_EQ(h.Worker->FCurrentDir, "/deep");
+}
+
+TEST_F(EngineSession, AbortedBigDownloadEndsAndTheNextTaskReconnects)
+{
+    const std::string big = server.Root() + "/big.bin";
+    {
+        std::ofstream f(big, std::ios::binary);
+    }
+    fs::resize_file(big, 1ll << 30); // sparse: quick to make, a full GiB to send
+    GiveToFtpTestUser(big.c_str());
+    ASSERT_TRUE(Connect());
+    TFTPFileInfo info;
+    info.Name = "big.bin";
+    info.Folder = "/";
+    info.FullPath = "/big.bin";
+    info.Kind = ikFile;
+    const std::string local = h.Platform.Folder.Path() + "/big.bin";
+    h.Worker->AddGet(&info, local);
+    TTaskPtr running;
+    h.Worker->OnProgress = [&] { running = h.Worker->FCurrent; };
+    ASSERT_TRUE(h.RunUntil([&] { return running != nullptr; }));
+    const auto start = std::chrono::steady_clock::now();
+    h.Worker->AbortTask(running);
+    ASSERT_TRUE(h.RunUntilIdle(10s));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
+    const std::string state = h.Rows.back().FinalState;
+    EXPECT_TRUE(state == "Aborted" || state == "Failed") << state;
+    EXPECT_FALSE(h.Worker->IsConnected());
+
+    h.Worker->OnProgress = nullptr;
+    const size_t rowsBefore = h.Rows.size();
+    h.Worker->AddList();
+    ASSERT_TRUE(h.RunUntilIdle());
+    ASSERT_GE(h.Rows.size(), rowsBefore + 3);
+    EXPECT_EQ(h.Rows[rowsBefore + 1].Kind, "CONNECT");
+    EXPECT_EQ(h.Rows[rowsBefore + 1].FinalState, "Completed");
+}
+
+TEST_F(EngineSession, ErrorFileIsWrittenWhenTheWorkerGoes)
+{
+    EXPECT_FALSE(h.Connect("127.0.0.1", server.Port(), server.User(), "nope"));
+    const std::string errFile = h.Platform.AppFolder() + "err.txt";
+    h.Worker.reset();
+    const std::string text = ReadFileBytes(errFile);
+    EXPECT_EQ(text.rfind("Login incorrect.", 0), 0u) << text;
+    EXPECT_EQ(text.back(), '\n');
+}
+
+TEST(EngineAnonymous, EmptyLoginConnectsAsAnonymousAndTheRecordKeepsIt)
+{
+    ScriptedFtpServer s;
+    s.Reply("220 scripted")
+        .Expect("USER anonymous", "331 send your address")
+        .Expect(std::string("PASS ") + kAnonymousPassword, "230 welcome")
+        .ExpectPrefix("TYPE", "200 ok")
+        .Expect("SYST", "215 UNIX Type: L8")
+        .GoSilent();
+    s.Start();
+    EngineHarness h;
+    h.Site = SiteRecord::NewSite(" 127.0.0.1 ");
+    h.Site.PortNumber = s.Port();
+    h.Worker->OnConnected = [&] { h.Events.push_back("Connected"); };
+    h.Worker->ApplySite(h.Site, h.Proxy);
+    EXPECT_EQ(h.Site.LoginName.Str(), "anonymous");
+    EXPECT_EQ(h.Site.LoginPassword.Str(), kAnonymousPassword);
+    h.Worker->AddConnect();
+    ASSERT_TRUE(h.RunUntilIdle(10s));
+    EXPECT_EQ(h.CountEvents("Connected"), 1);
+    EXPECT_EQ(h.Worker->HostName(), "127.0.0.1");
+    EXPECT_TRUE(s.Failures().empty()) << s.Failures().front();
+}
+
+TEST_F(EngineSession, AbortedPendingTaskIsSkippedWhenItsTurnComes)
+{
+    server.PutFile("a.txt", "a");
+    server.PutFile("b.txt", "b");
+    ASSERT_TRUE(Connect());
+    TTaskPtr second;
+    h.Worker->OnTaskAdded = [&](const TTaskPtr& t) {
+        if (t->Source == "/b.txt")
+            second = t;
+        h.Rows.push_back({t->Id, TaskKindCaption(t->Kind), t->Source, t->Destination, ""});
+    };
+    // The first deletion's question holds the worker while the second one is aborted.
+    h.Worker->OnConfirmDelete = [&] {
+        h.Questions.push_back(h.Worker->FCurrent->Source);
+        h.Worker->AbortTask(second);
+        EXPECT_EQ(second->State(), tsAborted);
+        h.Worker->FAnswerYes = true;
+    };
+    h.Worker->AddDelete("/a.txt");
+    h.Worker->AddDelete("/b.txt");
+    ASSERT_TRUE(h.RunUntilIdle());
+    EXPECT_EQ(h.Questions, (std::vector<std::string>{"/a.txt"}));
+    EXPECT_EQ(h.Rows.back().FinalState, "Aborted");
+    EXPECT_FALSE(fs::exists(server.Root() + "/a.txt"));
+    EXPECT_TRUE(fs::exists(server.Root() + "/b.txt"));
+}
