@@ -164,8 +164,22 @@ int TIdTCPConnection::ReceiveOnce(bool raiseIfDisconnected)
             throw EIdNotConnected();
         return 0;
     }
-    FRecvBuffer.SetSize(RecvBufferSize);
-    int n = FIOHandler->Receive(FRecvBuffer.Memory(), RecvBufferSize);
+    int n;
+    if (FIntercept == nullptr) {
+        // Nobody rewrites the block: receive straight behind the unread bytes, saving a copy.
+        const int64_t held = FInputBuffer.Size();
+        FInputBuffer.SetSize(held + RecvBufferSize);
+        try {
+            n = FIOHandler->Receive(FInputBuffer.Memory() + held, RecvBufferSize);
+        } catch (...) {
+            FInputBuffer.SetSize(held);
+            throw;
+        }
+        FInputBuffer.SetSize(held + std::max(n, 0));
+    } else {
+        FRecvBuffer.SetSize(RecvBufferSize);
+        n = FIOHandler->Receive(FRecvBuffer.Memory(), RecvBufferSize);
+    }
     FPeerClosed = n == 0;
     if (n == Id_SOCKET_ERROR) {
         GStack->CheckForSocketError(n, {Id_WSAESHUTDOWN, Id_WSAECONNABORTED});
@@ -176,13 +190,11 @@ int TIdTCPConnection::ReceiveOnce(bool raiseIfDisconnected)
             GStack->RaiseSocketError(err);
         return 0;
     }
-    if (n > 0) {
+    if (n > 0 && FIntercept != nullptr) {
         FRecvBuffer.SetSize(n);
-        if (FIntercept != nullptr) {
-            FRecvBuffer.SetPosition(0);
-            FIntercept->Receive(FRecvBuffer);
-            n = static_cast<int>(FRecvBuffer.Size());
-        }
+        FRecvBuffer.SetPosition(0);
+        FIntercept->Receive(FRecvBuffer);
+        n = static_cast<int>(FRecvBuffer.Size());
         FInputBuffer.Append(FRecvBuffer.Memory(), n);
     }
     return n;
