@@ -424,7 +424,7 @@ void TIdFTPListItems::ParseEntryAt(TIdFTPListFormat format, TIdFTPListItem& entr
     case flfUnknown:
     case flfCustom: break;
     }
-    throw EIdInvalidFTPListingFormat("Unknown FTP listing format");
+    throw EIdInvalidFTPListingFormat(RSFTPUnknownListingFormat);
 }
 
 void BuildParsedListing(const TStringList& lines, TIdFTPListItems& into)

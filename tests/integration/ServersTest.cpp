@@ -61,6 +61,7 @@ TEST(TestServers, VsftpdLogsInListsAndRefusesAWrongPassword)
 {
     VsftpdServer server;
     server.PutFile("docs/readme.txt", "hello\n");
+    server.PutSymlink("latest", "docs/readme.txt");
     ExpectLoginAndRefusal(server.Port(), server.User(), server.Password());
     EXPECT_EQ(RawFtpClient(server.Port()).ReadReply(), "220 (vsFTPd 3.0.3)");
 
@@ -75,7 +76,9 @@ TEST(TestServers, VsftpdLogsInListsAndRefusesAWrongPassword)
     const int data = ConnectLoopback(PassivePort(c.LastReply()), 5s);
     ASSERT_GE(data, 0) << c.LastReply();
     EXPECT_EQ(c.Command("LIST -a"), "150");
-    EXPECT_NE(ReadAll(data).find(" docs\r\n"), std::string::npos);
+    const std::string listing = ReadAll(data);
+    EXPECT_NE(listing.find(" docs\r\n"), std::string::npos) << listing;
+    EXPECT_NE(listing.find(" latest -> docs/readme.txt\r\n"), std::string::npos) << listing;
     EXPECT_EQ(c.ReadReply().substr(0, 3), "226");
     EXPECT_EQ(c.Command("DELE docs/readme.txt"), "250");
     EXPECT_FALSE(std::filesystem::exists(server.Root() + "/docs/readme.txt"));

@@ -62,7 +62,8 @@ std::string PickLoopbackAddress(int port)
         if (CanBind(port, address))
             return address;
     }
-    throw std::runtime_error("no loopback address with a free port " + std::to_string(port));
+    throw std::runtime_error("no loopback address with a free port " + std::to_string(port) +
+                             " (is a system FTP service running? scripts/install-deps.sh stops it)");
 }
 
 int ConnectLoopback(int port, std::chrono::milliseconds wait, const std::string& address)

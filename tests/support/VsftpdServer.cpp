@@ -106,3 +106,11 @@ void VsftpdServer::PutFolder(const std::string& relative)
     fs::create_directories(path);
     GiveToFtpTestUser(FRoot.c_str());
 }
+
+void VsftpdServer::PutSymlink(const std::string& relative, const std::string& target)
+{
+    const fs::path path = fs::path(FRoot) / relative;
+    fs::create_directories(path.parent_path());
+    fs::create_symlink(target, path);
+    GiveToFtpTestUser(path.parent_path().c_str());
+}

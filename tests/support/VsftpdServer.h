@@ -37,6 +37,7 @@ public:
     // Paths are relative to Root; the new entries belong to the test account.
     void PutFile(const std::string& relative, const std::string& contents);
     void PutFolder(const std::string& relative);
+    void PutSymlink(const std::string& relative, const std::string& target);
 
 private:
     static constexpr int kPassivePorts = 20;
