@@ -281,26 +281,13 @@ int MonthFromName(const std::string& word)
     return 0;
 }
 
-void ParseUnixEntry(TIdFTPListItem& entry, TDateTime now)
+namespace {
+
+// Month, day and a year or a time (words 5 to 7); raises for a date or time that does not exist.
+TDateTime UnixModifiedAt(const std::vector<std::string>& w, TDateTime now)
 {
     int thisYear = 0, thisMonth = 0, today = 0;
     DecodeDate(now, thisYear, thisMonth, today);
-
-    std::vector<std::string> w = SplitWords(entry.RawLine);
-    // A line without a group column has the month where the size should be.
-    if (w.size() == 8 && IsLetter(w[4][0]))
-        w.insert(w.begin() + 2, std::string());
-
-    const std::string& mode = WordAt(w, 0);
-    const char kind = UpperChar(mode[0]);
-    entry.OwnerRights = Copy(mode, 2, 3);
-    entry.GroupRights = Copy(mode, 5, 3);
-    entry.OtherRights = Copy(mode, 8, 3);
-    entry.LinkCount = w.size() > 1 ? StrToIntDef(w[1], 0) : 0;
-    entry.OwnerAccount = w.size() > 2 ? w[2] : std::string();
-    entry.GroupAccount = w.size() > 3 ? w[3] : std::string();
-    const std::string sizeText = w.size() > 4 ? w[4] : std::string();
-
     const int month = MonthFromName(WordAt(w, 5));
     const int day = StrToIntDef(WordAt(w, 6), today);
     const std::string& yearOrTime = WordAt(w, 7);
@@ -315,17 +302,41 @@ void ParseUnixEntry(TIdFTPListItem& entry, TDateTime now)
     } else {
         year = StrToIntDef(yearOrTime, thisYear);
     }
+    return EncodeDate(year, month, day) + EncodeTime(hour, minute, 0, 999);
+}
 
-    std::string name;
-    for (size_t i = 8; i < w.size(); ++i) {
-        if (i > 8)
-            name += ' ';
-        name += w[i];
+std::string JoinWordsFrom(const std::vector<std::string>& words, size_t first)
+{
+    std::string joined;
+    for (size_t i = first; i < words.size(); ++i) {
+        if (i > first)
+            joined += ' ';
+        joined += words[i];
     }
-    entry.EntryName = std::move(name);
+    return joined;
+}
+
+} // namespace
+
+void ParseUnixEntry(TIdFTPListItem& entry, TDateTime now)
+{
+    std::vector<std::string> w = SplitWords(entry.RawLine);
+    // A line without a group column has the month where the size should be.
+    if (w.size() == 8 && IsLetter(w[4][0]))
+        w.insert(w.begin() + 2, std::string());
+
+    const std::string& mode = WordAt(w, 0);
+    const char kind = UpperChar(mode[0]);
+    entry.OwnerRights = Copy(mode, 2, 3);
+    entry.GroupRights = Copy(mode, 5, 3);
+    entry.OtherRights = Copy(mode, 8, 3);
+    entry.LinkCount = w.size() > 1 ? StrToIntDef(w[1], 0) : 0;
+    entry.OwnerAccount = w.size() > 2 ? w[2] : std::string();
+    entry.GroupAccount = w.size() > 3 ? w[3] : std::string();
+    entry.ByteSize = w.size() > 4 ? StrToInt64Def(w[4], 0) : 0;
+    entry.ModifiedAt = UnixModifiedAt(w, now);
+    entry.EntryName = JoinWordsFrom(w, 8);
     entry.EntryKind = kind == 'D' ? ekDirectory : (kind == 'L' ? ekSymbolicLink : ekFile);
-    entry.ByteSize = StrToInt64Def(sizeText, 0);
-    entry.ModifiedAt = EncodeDate(year, month, day) + EncodeTime(hour, minute, 0, 999);
 
     if (entry.EntryKind == ekSymbolicLink) {
         const size_t arrow = entry.EntryName.find(" -> ");
