@@ -110,6 +110,7 @@ private:
     void AcceptDataConnection(TIdSimpleServer& server);
     void SendStreamTolerant(TIdTCPConnection& channel, TStream& stream, bool rewind);
     void ReadFinalReply();
+    void SkipLateAbortReply();
     template <typename Body> void RunTransfer(Body body);
 
     TIdFTPTransferType FTransferType = ftBinary;

@@ -179,6 +179,21 @@ void TIdFTP::ReadFinalReply()
     if (code == 426 || code == 450) {
         ReadReply({226, 225});
         DoStatus(ftpAborted, RSFTPStatusAbortTransfer);
+    } else if (FAbortRequested) {
+        SkipLateAbortReply();
+    }
+}
+
+void TIdFTP::SkipLateAbortReply()
+{
+    // A server that ended the transfer on its own (an upload cut short looks complete to it)
+    // answers the ABOR with a reply of its own after the transfer's. A NOOP marks where the
+    // replies to the abort end, so that none is left for the next command.
+    WriteLine("NOOP");
+    for (int reply = 0; reply < 3; ++reply) {
+        const int16_t code = ReadReply({});
+        if (code != 225 && code != 226)
+            return;
     }
 }
 

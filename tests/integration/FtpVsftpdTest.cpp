@@ -142,3 +142,34 @@ INSTANTIATE_TEST_SUITE_P(Modes, FtpVsftpd, ::testing::Values(true, false),
                          });
 
 } // namespace
+
+namespace {
+
+TEST(FtpVsftpdAbort, AbortedTransfersLeaveTheControlConnectionInStep)
+{
+    VsftpdServer server;
+    server.PutFile("big.bin", Pattern(64 << 20));
+    for (bool passive : {true, false}) {
+        for (bool upload : {false, true}) {
+            LoggedClient client("127.0.0.1", server.Port(), server.User(), server.Password(), passive);
+            TIdFTP& ftp = client.Ftp;
+            ftp.ConnectAndLogin();
+            ftp.OnWork = [&](TIdBaseComponent*, TWorkMode, int64_t count) {
+                if (count > 1000000 && ftp.DataChannel() != nullptr)
+                    ftp.AbortTransfer();
+            };
+            TStringStream data(upload ? Pattern(64 << 20) : std::string());
+            if (upload)
+                ftp.UploadFromStream(data, "up.bin");
+            else
+                ftp.DownloadToStream("big.bin", data);
+            ftp.OnWork = nullptr;
+            SCOPED_TRACE(std::string(passive ? "passive " : "active ") + (upload ? "upload" : "download"));
+            std::string folder;
+            EXPECT_NO_THROW(folder = ftp.CurrentFolder());
+            EXPECT_EQ(folder, "/");
+        }
+    }
+}
+
+} // namespace
