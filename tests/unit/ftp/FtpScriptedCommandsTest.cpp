@@ -105,6 +105,24 @@ TEST(FtpScriptedCommands, RemoteFileSizeReadsSixtyFourBitSizes)
         EXPECT_EQ(c.Ftp.RemoteFileSize("my file.bin"), k.size) << k.reply;
 }
 
+TEST(FtpScriptedCommands, PortNamesAddressAndPortInBytes)
+{
+    FtpScriptedServer server([](FtpScriptSession& s) {
+        ScriptLogin(s);
+        s.Expect("PORT 192,168,1,5,19,135", "200 PORT command successful.");
+        s.Expect("PORT 10,0,0,1,0,21", "500 Illegal PORT command.");
+    });
+    RecordingClient c(server.Port());
+    c.Ftp.ConnectAndLogin();
+    TIdSocketHandle binding;
+    binding.IP = "192.168.1.5";
+    binding.Port = 4999;
+    c.Ftp.AnnouncePort(binding);
+    binding.IP = "10.0.0.1";
+    binding.Port = 21;
+    EXPECT_EQ(ReplyErrorCode([&] { c.Ftp.AnnouncePort(binding); }), 500);
+}
+
 TEST(FtpScriptedCommands, ClosedControlConnectionFailsTheCommand)
 {
     FtpScriptedServer server([](FtpScriptSession& s) {
