@@ -93,8 +93,12 @@ bool TFTPThread::NotifyTask(const TTaskNotify& handler, const TTaskPtr& task)
 
 void TFTPThread::Log(const std::string& text)
 {
-    FStatusText = text;
-    Notify(OnLog);
+    // Stored on the window's thread, where it is read: the window logs too (Reconnect, its checks).
+    Notify([this, &text] {
+        FStatusText = text;
+        if (OnLog)
+            OnLog();
+    });
 }
 
 void TFTPThread::AddError(const std::string& text)

@@ -146,7 +146,7 @@ private:
     void WriteErrorFile();
 
     TEnginePlatform& FPlatform;
-    std::mutex FNumberLock; // FNextId and FLastTask
+    std::mutex FNumberLock; // FNextId, FLastTask, and FCurrentDir's writes
     mutable std::mutex FWakeLock;
     std::condition_variable FWakeSignal;
     bool FSleeping = false;

@@ -111,10 +111,10 @@ void TFTPThread::Reconnect()
     connect->Kind = taskConnect;
     TTaskPtr back = std::make_shared<TFTPTask>();
     back->Kind = taskChangeDir;
-    back->Source = FCurrentDir;
     {
         // The window and the worker both queue: numbers and the last task move together.
         std::lock_guard<std::mutex> g(FNumberLock);
+        back->Source = FCurrentDir;
         connect->Id = ++FNextId;
         back->Id = ++FNextId;
         FQueue.InsertFront(connect, back);

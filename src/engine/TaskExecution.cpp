@@ -30,7 +30,12 @@ TFTPFileInfo TFTPThread::FileInfoFromEntry(const TIdFTPListItem& entry, const st
 void TFTPThread::DoList()
 {
     FFTP->ListFolder(nullptr, "-a");
-    FCurrentDir = FFTP->CurrentFolder();
+    const std::string folder = FFTP->CurrentFolder();
+    {
+        // The window's Reconnect reads it at any time.
+        std::lock_guard<std::mutex> g(FNumberLock);
+        FCurrentDir = folder;
+    }
     Notify(OnListing);
 }
 

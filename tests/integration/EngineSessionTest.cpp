@@ -191,6 +191,39 @@ TEST_F(EngineSession, AbortedBigDownloadEndsAndTheNextTaskReconnects)
     EXPECT_EQ(h.Rows[rowsBefore + 1].FinalState, "Completed");
 }
 
+// The window may queue a reconnection (after its own connection check) while a transfer runs;
+// the worker's status lines and folder must not race it, and the transfer finishes first.
+TEST_F(EngineSession, ReconnectFromTheWindowWhileADownloadRuns)
+{
+    constexpr int64_t kSize = int64_t{128} << 20;
+    const std::string remote = server.Root() + "/mid.bin";
+    std::ofstream(remote, std::ios::binary).close();
+    fs::resize_file(remote, kSize);
+    GiveToFtpTestUser(remote.c_str());
+    ASSERT_TRUE(Connect());
+    TFTPFileInfo info;
+    info.FullPath = "/mid.bin";
+    info.Folder = "/";
+    info.Name = "mid.bin";
+    const std::string local = h.Platform.Folder.Path() + "/mid.bin";
+    h.Worker->AddGet(&info, local);
+    // No progress handler: the worker then runs free instead of waiting for this thread.
+    std::error_code ec;
+    ASSERT_TRUE(h.RunUntil([&] { return fs::file_size(local, ec) > 0 && !ec; }));
+    const size_t rowsBefore = h.Rows.size();
+    h.Worker->Reconnect();
+    ASSERT_TRUE(h.RunUntilIdle());
+
+    EXPECT_EQ(static_cast<int64_t>(fs::file_size(local)), kSize);
+    ASSERT_GE(h.Rows.size(), rowsBefore + 2);
+    EXPECT_EQ(h.Rows[rowsBefore - 1].Kind, "GET");
+    EXPECT_EQ(h.Rows[rowsBefore - 1].FinalState, "Completed");
+    EXPECT_EQ(h.Rows[rowsBefore].Kind, "CONNECT");
+    EXPECT_EQ(h.Rows[rowsBefore + 1].Kind, "CH DIR");
+    EXPECT_EQ(h.Rows[rowsBefore + 1].Source, "/");
+    EXPECT_FALSE(h.Rows[rowsBefore + 1].FinalState.empty());
+}
+
 TEST_F(EngineSession, ErrorFileIsWrittenWhenTheWorkerGoes)
 {
     EXPECT_FALSE(h.Connect("127.0.0.1", server.Port(), server.User(), "nope"));
