@@ -5,6 +5,8 @@
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QFile>
+#include <QFocusEvent>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPainter>
 #include <QPlainTextEdit>
@@ -15,11 +17,13 @@
 
 #include "app/About_Form.h"
 #include "app/Forms.h"
+#include "engine/TaskListView.h"
 #include "platform/ShellFileOp.h"
 #include "rtl/Exception.h"
 #include "rtl/TempFolder.h"
+#include "sites/SiteBox.h"
 
-TMainFrm::TMainFrm(const std::string& appFolder)
+TMainFrm::TMainFrm(const std::string& appFolder) : Platform(appFolder)
 {
     setObjectName(QStringLiteral("MainFrm"));
     setWindowTitle(QStringLiteral("Quillmoor Ferrystar v1.0"));
@@ -31,19 +35,26 @@ TMainFrm::TMainFrm(const std::string& appFolder)
     connect(Splitter2, &QSplitter::splitterMoved, this, &TMainFrm::Splitter2Moved);
     Timer1 = new QTimer(this);
     Timer1->setInterval(20000);
+    connect(Timer1, &QTimer::timeout, this, &TMainFrm::Timer1Timer);
     Timer1->start();
+    ConnectBarSignals();
     AppFolder = appFolder;
     FormCreate();
 }
 
-// FormDestroy: the preview picture, the site list and the worker go with the window's members.
-TMainFrm::~TMainFrm() = default;
+// FormDestroy: freeing the worker ends its thread, which writes "err.txt".
+TMainFrm::~TMainFrm()
+{
+    ListView2->SetWorker(nullptr);
+    Worker.reset();
+}
 
 void TMainFrm::FormCreate()
 {
     ConnectedItemIndex = -1;
     DisconnectNoticed = true;
-    // The session lock and the site list are members; the worker joins in a later step.
+    // The session lock and the site list are members.
+    CreateWorker();
     try {
         TempFolder = PrepareTempFolder();
     } catch (const Exception& e) {
@@ -55,6 +66,7 @@ void TMainFrm::FormCreate()
     }
     if (!AppFolder.empty() && AppFolder.back() != '/')
         AppFolder += '/';
+    Platform.SetAppFolder(AppFolder);
     try {
         LoadSites(SiteFilePath(AppFolder), SiteData);
     } catch (const Exception& e) {
@@ -76,12 +88,16 @@ void TMainFrm::ReportError(const QString& text)
 
 void TMainFrm::FillSiteBox()
 {
+    // The entry and the text the user sees stay as they were.
+    const int index = ComboBox1->currentIndex();
+    const QString text = ComboBox1->currentText();
+    const QSignalBlocker quiet(ComboBox1);
     ComboBox1->clear();
     ComboBox1->addItem(QStringLiteral("<new>"));
     for (int i = 0; i < SiteData.Sites.Count(); ++i)
         ComboBox1->addItem(QString::fromLocal8Bit(SiteData.Sites.Get(i).HostName.Str()));
-    ComboBox1->setCurrentIndex(-1);
-    ComboBox1->setEditText(QString());
+    ComboBox1->setCurrentIndex(index < ComboBox1->count() ? index : -1);
+    ComboBox1->setEditText(text);
 }
 
 int TMainFrm::ReportPanelMinimumHeight() const
@@ -129,6 +145,16 @@ bool TMainFrm::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == Panel1 && event->type() == QEvent::Resize)
         FormResize();
+    if (event->type() == QEvent::FocusOut) {
+        // Focus taken by the box's own list or by a question box is not leaving the field.
+        const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+        if (reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason) {
+            if (watched == static_cast<QObject*>(ComboBox1))
+                ComboBox1Exit();
+            else if (auto* field = qobject_cast<QLineEdit*>(watched))
+                FieldExit(field);
+        }
+    }
     return QMainWindow::eventFilter(watched, event);
 }
 
@@ -186,12 +212,6 @@ void TMainFrm::AppendLog(const QString& line)
     Log->appendPlainText(line);
 }
 
-// The session arrives with the worker; until then there is never one to end.
-bool TMainFrm::CheckDisconnect()
-{
-    return true;
-}
-
 bool TMainFrm::FormCloseQuery()
 {
     return CheckDisconnect();
@@ -212,6 +232,7 @@ void TMainFrm::FormClose()
 {
     if (!TempFolder.empty())
         ShellFileOp(QString::fromLocal8Bit(TempFolder), QString(), foDelete, fofSilent | fofNoConfirmation);
+    Worker->Stop();
     if (StartupFailed)
         return;
     SaveSiteFile();

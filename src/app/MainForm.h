@@ -6,6 +6,8 @@
 #include <mutex>
 #include <string>
 
+#include "engine/FTPThread.h"
+#include "platform/QtEnginePlatform.h"
 #include "sites/SiteList.h"
 
 class QAction;
@@ -21,6 +23,9 @@ class QStatusBar;
 class QTabWidget;
 class QTimer;
 class QToolButton;
+class QTreeWidget;
+class TSiteBox;
+class TTaskListView;
 
 // ImageList2 of the report panel's button: 0 maximise, 1 minimise.
 QIcon SpeedButton4Icon(int index);
@@ -46,10 +51,12 @@ public:
     std::string AppFolder;
     TSiteFileData SiteData; // the site list, the proxy values and the saved layout sizes
     bool StartupFailed = false;
+    TQtEnginePlatform Platform;
+    std::unique_ptr<TFTPThread> Worker;
 
     // Connection bar
     QWidget* ConnectPanel;
-    QComboBox* ComboBox1;
+    TSiteBox* ComboBox1;
     QLineEdit* LabeledEdit2;
     QLineEdit* LabeledEdit3;
     QLineEdit* LabeledEdit4;
@@ -62,11 +69,14 @@ public:
     QSplitter* Splitter1; // between the panes
     QWidget* LocalPanel;
     QWidget* FTPPanel;
+    QTreeWidget* ListView1; // the remote list
+    QComboBox* RemoteFolderBox;
     QWidget* ReportPanel;
     QWidget* Panel1;
     QToolButton* SpeedButton4;
     QTabWidget* PageControl1;
     QPlainTextEdit* Log;
+    TTaskListView* ListView2; // the task list
     QStatusBar* StatusBar1;
     QLabel* StatusPanel0;
     QLabel* StatusPanel1;
@@ -83,6 +93,27 @@ public:
     void FillSiteBox();
     bool CheckDisconnect();
     void SaveSiteFile();
+    bool RemoteButtonsEnabled() const { return FRemoteButtonsEnabled; }
+
+    // Session control
+    void ConnectSelectedSite();
+    void Button1Click() { ConnectSelectedSite(); }
+    void Button2Click() { CheckDisconnect(); }
+    void Timer1Timer();
+    // Site selection on the connection bar
+    void ChooseEntry(int index);
+    void ComboBox1Typed();
+    void ComboBox1Exit();
+    void ComboBox1DeleteKey(int index);
+    void FieldTyped();
+    void FieldExit(QLineEdit* field);
+    void CheckBox1Click();
+    void ComboBox2Select(int index);
+    void AbortAllTasks();
+    void RemoveFinishedTaskRows();
+    void Servers1Click();
+    void ProxySetup1Click();
+    void Actions1Click();
 
     // Handlers
     void SpeedButton4Click();
@@ -110,6 +141,21 @@ private:
     void FormResize();
     void ApplyLayoutSizes();
     void ReportError(const QString& text);
+    void CreateWorker();
+    void ConnectBarSignals();
+    void AttachWorkerHandlers();
+    void WorkerConnected();
+    void WorkerDisconnected();
+    void WorkerListing();
+    void AskPerFile(const QString& text);
+    void SetRemoteButtons(bool enabled);
+    void ClearRemotePane();
+    void ReloadBarFromSite(int site);
+    void LeaveFocusedField();
+    bool SiteIsCurrent() const;
+    bool FRemoteButtonsEnabled = false;
+    bool FAutoComplete = true;
+    int FConnectingSite = -1;
     bool FReportMaximized = false;
     bool FClosed = false;
     bool FLayoutApplied = false;

@@ -17,6 +17,8 @@
 #include <QVBoxLayout>
 
 #include "app/MainForm.h"
+#include "engine/TaskListView.h"
+#include "sites/SiteBox.h"
 
 namespace {
 
@@ -82,10 +84,8 @@ void TMainFrm::BuildConnectPanel()
     ConnectPanel = new QWidget(this);
     ConnectPanel->setObjectName(QStringLiteral("ConnectPanel"));
     ConnectPanel->setFixedHeight(57);
-    ComboBox1 = new QComboBox(ConnectPanel);
+    ComboBox1 = new TSiteBox(ConnectPanel);
     ComboBox1->setObjectName(QStringLiteral("ComboBox1"));
-    ComboBox1->setEditable(true);
-    ComboBox1->setInsertPolicy(QComboBox::NoInsert);
     ComboBox1->setGeometry(8, 24, 145, 21);
     ComboBox1->setToolTip(QStringLiteral("The site's URL"));
     LabelAt(ConnectPanel, "Server", 11, 8);
@@ -161,10 +161,8 @@ void TMainFrm::BuildReportPanel()
     Log->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     PageControl1->addTab(Log, QStringLiteral("Log"));
     PageControl1->setTabToolTip(0, QStringLiteral("FTP Activity Log"));
-    auto* tasks = FileList(nullptr, "ListView2",
-                           {QStringLiteral("Id"), QStringLiteral("Operation"), QStringLiteral("Details"),
-                            QStringLiteral("Progress"), QStringLiteral("Speed")});
-    PageControl1->addTab(tasks, QStringLiteral("Tasks"));
+    ListView2 = new TTaskListView;
+    PageControl1->addTab(ListView2, QStringLiteral("Tasks"));
     PageControl1->setTabToolTip(1, QStringLiteral("Queue of FTP operations"));
     auto* preview = new QWidget;
     preview->setObjectName(QStringLiteral("ImagePreviewPage"));
@@ -196,8 +194,8 @@ void TMainFrm::BuildMenus()
     };
     QMenu* file = menuBar()->addMenu(QStringLiteral("File"));
     file->setObjectName(QStringLiteral("File1"));
-    Servers1 = add(file, "Servers", false);
-    ProxySetup1 = add(file, "Proxy Setup", false);
+    Servers1 = add(file, "Servers", true);
+    ProxySetup1 = add(file, "Proxy Setup", true);
     file->addSeparator();
     Exit1 = add(file, "Exit", true);
 
@@ -226,6 +224,11 @@ void TMainFrm::BuildMenus()
     About1 = add(help, "About", true);
 
     connect(Exit1, &QAction::triggered, this, &TMainFrm::Exit1Click);
+    connect(Servers1, &QAction::triggered, this, &TMainFrm::Servers1Click);
+    connect(ProxySetup1, &QAction::triggered, this, &TMainFrm::ProxySetup1Click);
+    connect(Connect1, &QAction::triggered, this, &TMainFrm::ConnectSelectedSite);
+    connect(Disconnect1, &QAction::triggered, this, &TMainFrm::Button2Click);
+    connect(actions, &QMenu::aboutToShow, this, &TMainFrm::Actions1Click);
     connect(OnlineHelp1, &QAction::triggered, this, &TMainFrm::OnlineHelp1Click);
     connect(About1, &QAction::triggered, this, &TMainFrm::About1Click);
 }
@@ -254,10 +257,13 @@ void TMainFrm::BuildLayout()
     auto* remoteLayout = new QVBoxLayout(FTPPanel);
     remoteLayout->setContentsMargins(0, 0, 0, 0);
     remoteLayout->setSpacing(0);
-    remoteLayout->addWidget(BuildPaneStrip(FTPPanel, "RemoteStrip"));
-    remoteLayout->addWidget(FileList(FTPPanel, "ListView1",
-                                     {QStringLiteral("Name"), QStringLiteral("Size"), QStringLiteral("Type"),
-                                      QStringLiteral("Modified"), QStringLiteral("Attributes")}));
+    QWidget* remoteStrip = BuildPaneStrip(FTPPanel, "RemoteStrip");
+    RemoteFolderBox = remoteStrip->findChild<QComboBox*>();
+    remoteLayout->addWidget(remoteStrip);
+    ListView1 = FileList(FTPPanel, "ListView1",
+                         {QStringLiteral("Name"), QStringLiteral("Size"), QStringLiteral("Type"),
+                          QStringLiteral("Modified"), QStringLiteral("Attributes")});
+    remoteLayout->addWidget(ListView1);
 
     Splitter1 = new QSplitter(Qt::Horizontal);
     Splitter1->setObjectName(QStringLiteral("Splitter1"));

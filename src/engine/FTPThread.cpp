@@ -232,6 +232,10 @@ void TFTPThread::ConnectProcedure()
 {
     ApplyPendingSettings();
     try {
+        // A connect asked for while a task was being broken off may find the old session still
+        // up: the user chose the new one.
+        if (FFTP->IsConnected())
+            DropConnection();
         FFTP->ConnectAndLogin(true, -1);
         FLastKnownConnected = true;
         FCurrent->SetState(tsCompleted);

@@ -14,48 +14,17 @@
 #include <filesystem>
 #include <fstream>
 
+#include "GuiSupport.h"
 #include "app/About_Form.h"
 #include "app/Forms.h"
 #include "app/MainForm.h"
+#include "sites/SiteBox.h"
 #include "sites/SiteList.h"
 #include "support/TempDir.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-// One program run: the six forms over an application folder and a temporary folder of the test's.
-class ProgramRun {
-public:
-    ProgramRun(const std::string& appFolder, const std::string& tmp)
-    {
-        FOldTmp = qgetenv("TMPDIR");
-        qputenv("TMPDIR", QByteArray::fromStdString(tmp));
-        Forms::CreateAll(appFolder);
-        main().resize(1200, 800);
-        main().showMaximized();
-        QTest::qWait(20);
-    }
-    ~ProgramRun()
-    {
-        if (main().isVisible())
-            Close();
-        Forms::DestroyAll();
-        if (FOldTmp.isEmpty())
-            qunsetenv("TMPDIR");
-        else
-            qputenv("TMPDIR", FOldTmp);
-    }
-    void Close()
-    {
-        main().close();
-        QCoreApplication::processEvents();
-    }
-    TMainFrm& main() { return *Forms::Main(); }
-
-private:
-    QByteArray FOldTmp;
-};
 
 void DragHandle(QSplitter* splitter, QPoint delta)
 {

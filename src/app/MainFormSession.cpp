@@ -1,0 +1,181 @@
+// The window's side of the session: connect, disconnect, the worker's notifications, the timer.
+#include <QComboBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTreeWidget>
+
+#include "app/MainForm.h"
+#include "app/Questions.h"
+#include "engine/TaskListView.h"
+#include "ftp/IdFTP.h"
+#include "sites/SiteBox.h"
+
+void TMainFrm::CreateWorker()
+{
+    Worker = std::make_unique<TFTPThread>(Platform);
+    ListView2->SetWorker(Worker.get());
+    AttachWorkerHandlers();
+}
+
+void TMainFrm::AttachWorkerHandlers()
+{
+    TFTPThread& w = *Worker;
+    w.OnLog = [this] { StatusPanel0->setText(QString::fromLocal8Bit(Worker->FStatusText)); };
+    w.OnProtocolLine = [this] { AppendLog(QString::fromLocal8Bit(Worker->FProtocolLine)); };
+    w.OnConnected = [this] { WorkerConnected(); };
+    w.OnTaskAdded = [this](const TTaskPtr& task) { ListView2->TaskAdded(task); };
+    w.OnProgress = [this] { ListView2->Progress(); };
+    w.OnTaskDone = [this](const TTaskPtr& task) { ListView2->TaskDone(task); };
+    w.OnConnectFailed = [this] { Questions::Message(this, QString::fromLocal8Bit(Worker->FConnectError)); };
+    w.OnDisconnected = [this] { WorkerDisconnected(); };
+    w.OnListing = [this] { WorkerListing(); };
+    w.OnConfirmDelete = [this] {
+        AskPerFile(QStringLiteral("Are you sure you want to delete ") +
+                   QString::fromLocal8Bit(Worker->FCurrent->Source) + QStringLiteral("?"));
+    };
+    w.OnFileExists = [this] {
+        AskPerFile(QStringLiteral("File ") + QString::fromLocal8Bit(Worker->FCurrent->Destination) +
+                   QStringLiteral(" already exits. Overwrite?"));
+    };
+}
+
+void TMainFrm::AskPerFile(const QString& text)
+{
+    const TAnswer a = Questions::Ask(this, text, true);
+    Worker->FAnswerYes = a != mrNo;
+    Worker->FAnswerAll = a == mrAll;
+}
+
+void TMainFrm::SetRemoteButtons(bool enabled)
+{
+    FRemoteButtonsEnabled = enabled;
+}
+
+void TMainFrm::WorkerConnected()
+{
+    ConnectedItemIndex = ComboBox1->currentIndex();
+    Worker->AddList();
+    // The connected site's own initial folder, not whatever another dialog shows.
+    if (FConnectingSite >= 0 && FConnectingSite < SiteData.Sites.Count()) {
+        const std::string folder = SiteData.Sites.Get(FConnectingSite).InitialFolder.Str();
+        if (!folder.empty())
+            Worker->AddChangeDir(folder);
+    }
+    DisconnectNoticed = false;
+    StatusPanel1->setText(QStringLiteral("Connected to ") + ComboBox1->currentText());
+    SetRemoteButtons(true);
+}
+
+void TMainFrm::WorkerDisconnected()
+{
+    SetRemoteButtons(false);
+    StatusPanel1->setText(QStringLiteral("Not connected"));
+}
+
+// A plain view of the listing until the remote pane of its own arrives.
+void TMainFrm::WorkerListing()
+{
+    ListView1->clear();
+    {
+        // Inside the notification the worker waits: its FTP client is ours to read.
+        const TIdFTPListItems& items = Worker->FFTP->ParsedListing();
+        for (int i = 0; i < items.Count(); ++i) {
+            const TIdFTPListItem& e = items[i];
+            if (e.EntryName == ".")
+                continue;
+            const char* type = e.EntryKind == ekDirectory      ? "Folder"
+                               : e.EntryKind == ekSymbolicLink ? "Link"
+                                                               : "File";
+            auto* row = new QTreeWidgetItem(ListView1);
+            row->setText(0, QString::fromLocal8Bit(e.EntryName));
+            row->setText(1, e.EntryKind == ekDirectory ? QString() : QString::number(e.ByteSize));
+            row->setText(2, QString::fromLatin1(type));
+            row->setText(4, QString::fromLocal8Bit(e.OwnerRights + e.GroupRights + e.OtherRights));
+        }
+    }
+    RemoteFolderBox->setEditText(QString::fromLocal8Bit(Worker->FCurrentDir));
+}
+
+void TMainFrm::ClearRemotePane()
+{
+    ListView1->clear();
+    RemoteFolderBox->clear();
+    RemoteFolderBox->setEditText(QString());
+}
+
+bool TMainFrm::CheckDisconnect()
+{
+    bool result = true;
+    if (Worker->IsConnected()) {
+        const QString host = QString::fromLocal8Bit(Worker->HostName());
+        if (Worker->IsIdle()) {
+            if (ComboBox1->currentText() == host) {
+                Worker->DropConnection();
+            } else if (Questions::Ask(this, QStringLiteral("You are connected to ") + host +
+                                                QStringLiteral(". Disconnect?")) == mrNo) {
+                result = false;
+            } else {
+                Worker->DropConnection();
+            }
+        } else {
+            // The worker breaks off the running task and drops the connection itself.
+            result =
+                Questions::Ask(
+                    this, QStringLiteral("A task is currently being performed. Disconnect anyway?")) == mrYes;
+            if (result)
+                AbortAllTasks();
+        }
+    }
+    if (result) {
+        DisconnectNoticed = true;
+        ClearRemotePane();
+    }
+    return result;
+}
+
+void TMainFrm::ConnectSelectedSite()
+{
+    if (!CheckDisconnect()) {
+        if (ConnectedItemIndex != -1) {
+            ComboBox1->setCurrentIndex(ConnectedItemIndex);
+            CurrentSite = ConnectedItemIndex - 1;
+            ReloadBarFromSite(CurrentSite);
+        }
+        return;
+    }
+    Button2->setEnabled(true);
+    if (FieldEdited) {
+        LeaveFocusedField();
+        Button1->setFocus();
+    }
+    if (!SiteIsCurrent())
+        return;
+    FConnectingSite = CurrentSite;
+    Worker->ApplySite(SiteData.Sites.Get(CurrentSite), SiteData.Proxy);
+    SaveSiteFile();
+    AppendLog(QStringLiteral("Connecting to ") + ComboBox1->currentText());
+    Worker->AddConnect();
+}
+
+void TMainFrm::Timer1Timer()
+{
+    if (!Worker->IsConnected()) {
+        StatusPanel1->setText(QStringLiteral("Not connected"));
+        if (!DisconnectNoticed) {
+            // Set first: a later tick must not open a second question while this one waits.
+            DisconnectNoticed = true;
+            if (Questions::Ask(this,
+                               QStringLiteral("Connection timeout. You've been disconnected. Reconnect?")) ==
+                mrYes)
+                Worker->Reconnect();
+        }
+    }
+    RemoveFinishedTaskRows();
+}
+
+void TMainFrm::AbortAllTasks() { ListView2->AbortAll(); }
+
+void TMainFrm::RemoveFinishedTaskRows() { ListView2->RemoveFinishedRows(); }

@@ -1,0 +1,34 @@
+#include "app/Questions.h"
+
+#include <QMessageBox>
+#include <QPushButton>
+
+Questions::TAskHook Questions::AskHook;
+Questions::TMessageHook Questions::MessageHook;
+
+TAnswer Questions::Ask(QWidget* owner, const QString& text, bool withAll)
+{
+    if (AskHook)
+        return AskHook(text, withAll);
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Confirm"), text, QMessageBox::NoButton, owner);
+    QPushButton* yes = box.addButton(QMessageBox::Yes);
+    QPushButton* no = box.addButton(QMessageBox::No);
+    QPushButton* all = withAll ? box.addButton(QStringLiteral("All"), QMessageBox::YesRole) : nullptr;
+    box.setDefaultButton(yes);
+    box.setEscapeButton(no);
+    box.exec();
+    if (box.clickedButton() == yes)
+        return mrYes;
+    if (all != nullptr && box.clickedButton() == all)
+        return mrAll;
+    return mrNo;
+}
+
+void Questions::Message(QWidget* owner, const QString& text)
+{
+    if (MessageHook) {
+        MessageHook(text);
+        return;
+    }
+    QMessageBox::information(owner, QStringLiteral("Quillmoor Ferrystar v1.0"), text);
+}

@@ -1,0 +1,19 @@
+#pragma once
+// The window's confirmation and message boxes. Tests replace the hooks to answer them.
+#include <QString>
+#include <functional>
+
+class QWidget;
+
+enum TAnswer { mrYes, mrNo, mrAll };
+
+namespace Questions {
+// Yes and No, or Yes, No and All; closing the box counts as No.
+using TAskHook = std::function<TAnswer(const QString& text, bool withAll)>;
+using TMessageHook = std::function<void(const QString& text)>;
+extern TAskHook AskHook;
+extern TMessageHook MessageHook;
+
+TAnswer Ask(QWidget* owner, const QString& text, bool withAll = false);
+void Message(QWidget* owner, const QString& text);
+} // namespace Questions
