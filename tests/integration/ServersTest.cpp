@@ -229,6 +229,19 @@ TEST(ScriptedServer, ReportsMismatchesAndNeverHangs)
     EXPECT_EQ(c.Command("NOOP"), "");
     c.Send("STAT");
 
+    int data = -1;
+    {
+        // A client that opens the data connection but never reads: destroying the server still returns.
+        ScriptedFtpServer stuck;
+        stuck.OpenPassive().Reply("227 Entering Passive Mode ({pasv}).").SendData(std::string(16 << 20, 'x'));
+        stuck.Start();
+        RawFtpClient control(stuck.Port(), 300ms);
+        data = ConnectLoopback(PassivePort(control.ReadReply()), 2s);
+        EXPECT_GE(data, 0);
+        EXPECT_FALSE(stuck.WaitFinished(200ms));
+    }
+    ::close(data);
+
     ScriptedFtpServer nobody;
     nobody.SetStepTimeout(200ms);
     nobody.Start();

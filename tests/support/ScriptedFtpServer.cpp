@@ -212,12 +212,16 @@ bool ScriptedFtpServer::SendReply(const std::string& reply)
 bool ScriptedFtpServer::SendText(int fd, const std::string& bytes)
 {
     size_t done = 0;
+    const auto deadline = std::chrono::steady_clock::now() + FStepTimeout;
     while (done < bytes.size()) {
+        // Short slices keep the destructor's stop request answered while a client does not read.
         pollfd p{fd, POLLOUT, 0};
-        if (fd < 0 || FStop || ::poll(&p, 1, static_cast<int>(FStepTimeout.count())) <= 0) {
+        if (fd < 0 || FStop || std::chrono::steady_clock::now() >= deadline) {
             Fail("could not send");
             return false;
         }
+        if (::poll(&p, 1, kSliceMs) <= 0)
+            continue;
         const ssize_t n = ::send(fd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
         if (n <= 0) {
             Fail("peer closed while sending");
