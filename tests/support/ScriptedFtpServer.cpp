@@ -6,6 +6,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <stdexcept>
 
@@ -222,7 +223,10 @@ bool ScriptedFtpServer::SendText(int fd, const std::string& bytes)
         }
         if (::poll(&p, 1, kSliceMs) <= 0)
             continue;
-        const ssize_t n = ::send(fd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
+        // Without MSG_DONTWAIT a blocking socket would wait until every byte is queued.
+        const ssize_t n = ::send(fd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR))
+            continue;
         if (n <= 0) {
             Fail("peer closed while sending");
             return false;
