@@ -126,6 +126,9 @@ private:
     void WorkBegin(int64_t total);
     void Work(bool writing, int64_t count);
     void WorkEnd();
+    bool ReportDue(float progress);
+    int64_t FLastReportCount = -1;
+    float FLastReportProgress = 0;
     int64_t Counter() const;
     // task procedures
     void DoList();

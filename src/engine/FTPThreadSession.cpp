@@ -175,6 +175,22 @@ void TFTPThread::WorkBegin(int64_t total)
     FSpeed = 0;
     if (FCurrent && (FCurrent->Kind == taskGet || FCurrent->Kind == taskPut))
         FStartCount = Counter();
+    FLastReportCount = -1;
+}
+
+// The window is told of a transfer's course every half percent or tenth of a second: a wait for
+// it at every 32 KiB block would hold a fast transfer to a fraction of its speed. Aborts are
+// still looked at for every block.
+bool TFTPThread::ReportDue(float progress)
+{
+    const int64_t now = Counter();
+    const bool due = FLastReportCount < 0 || progress - FLastReportProgress >= 0.005f ||
+                     progress < FLastReportProgress || now - FLastReportCount >= FFrequency / 10;
+    if (due) {
+        FLastReportCount = now;
+        FLastReportProgress = progress;
+    }
+    return due;
 }
 
 void TFTPThread::Work(bool writing, int64_t count)
@@ -188,16 +204,28 @@ void TFTPThread::Work(bool writing, int64_t count)
         }
         DropConnection();
     }
-    Log((writing ? "Writing (" : "Reading (") + std::to_string(count) + ")");
-    if (FTotalBytes == 0)
+    const bool transfer = FCurrent && (FCurrent->Kind == taskGet || FCurrent->Kind == taskPut);
+    const bool sized = FTotalBytes != 0;
+    float progress = FProgress;
+    if (sized)
+        progress = static_cast<float>(static_cast<double>(count) / static_cast<double>(FTotalBytes));
+    if (!ReportDue(progress))
         return;
-    FProgress = static_cast<float>(static_cast<double>(count) / static_cast<double>(FTotalBytes));
-    if (FCurrent && (FCurrent->Kind == taskGet || FCurrent->Kind == taskPut)) {
+    FProgress = progress;
+    if (sized && transfer) {
         FElapsed = static_cast<float>(static_cast<double>(Counter() - FStartCount) /
                                       static_cast<double>(FFrequency));
         FSpeed = FElapsed > 0 ? static_cast<float>(static_cast<double>(count) / 1024.0 / FElapsed) : 0;
-        Notify(OnProgress);
     }
+    // The status line and the row's progress in one visit to the window.
+    const std::string text = (writing ? "Writing (" : "Reading (") + std::to_string(count) + ")";
+    Notify([this, &text, sized, transfer] {
+        FStatusText = text;
+        if (OnLog)
+            OnLog();
+        if (sized && transfer && OnProgress)
+            OnProgress();
+    });
 }
 
 void TFTPThread::WorkEnd()

@@ -284,3 +284,32 @@ TEST_F(EngineSession, AbortedPendingTaskIsSkippedWhenItsTurnComes)
     EXPECT_FALSE(fs::exists(server.Root() + "/a.txt"));
     EXPECT_TRUE(fs::exists(server.Root() + "/b.txt"));
 }
+
+TEST_F(EngineSession, ProgressReachesTheWindowInStepsNotPerBlock)
+{
+    const std::string file = server.Root() + "/mid.bin";
+    std::ofstream(file, std::ios::binary).close();
+    fs::resize_file(file, 256ll << 20); // 8192 blocks of 32 KiB
+    GiveToFtpTestUser(file.c_str());
+    ASSERT_TRUE(Connect());
+    TFTPFileInfo info;
+    info.Name = "mid.bin";
+    info.Folder = "/";
+    info.FullPath = "/mid.bin";
+    int notifications = 0;
+    float last = 0;
+    bool ordered = true;
+    h.Worker->OnProgress = [&] {
+        ++notifications;
+        ordered &= h.Worker->FProgress >= last;
+        last = h.Worker->FProgress;
+    };
+    h.Worker->AddGet(&info, h.Platform.Folder.Path() + "/mid.bin");
+    ASSERT_TRUE(h.RunUntilIdle());
+    EXPECT_EQ(h.Rows.back().FinalState, "Completed");
+    EXPECT_EQ(fs::file_size(h.Platform.Folder.Path() + "/mid.bin"), 256u << 20);
+    EXPECT_GE(notifications, 2);
+    EXPECT_LE(notifications, 400);
+    EXPECT_TRUE(ordered);
+    EXPECT_GT(last, 0.98f);
+}
