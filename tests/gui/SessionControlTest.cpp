@@ -8,6 +8,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
 #include <csignal>
 #include <dirent.h>
@@ -16,9 +17,12 @@
 #include <sstream>
 
 #include "GuiSupport.h"
+#include "app/Forms.h"
 #include "app/MainForm.h"
 #include "engine/TaskListView.h"
 #include "ftp/IdFTP.h"
+#include "sites/Proxies.h"
+#include "sites/Servers.h"
 #include "sites/SiteBox.h"
 #include "support/FtpTestUser.h"
 #include "support/TempDir.h"
@@ -382,4 +386,54 @@ TEST_F(SessionControl, PortThatIsNotANumberKeepsTheStoredPort)
     Leave(w);
     EXPECT_EQ(w.SiteData.Sites.Get(0).PortNumber, 990);
     EXPECT_FALSE(w.FieldEdited);
+}
+
+TEST_F(SessionControl, ServersCommandSavesOnCloseAndConnectsOnConnect)
+{
+    ProgramRun run(app.Path(), tmp.Path());
+    TMainFrm& w = run.main();
+    TForm4* dialog = Forms::Servers();
+    // "Add", then "Close": the new site reaches the file although nothing was connected.
+    QTimer::singleShot(0, dialog, [dialog] {
+        QTest::mouseClick(dialog->AddButton, Qt::LeftButton);
+        QTest::mouseClick(dialog->CloseButton, Qt::LeftButton);
+    });
+    w.Servers1->trigger();
+    TSiteFileData saved;
+    LoadSites(app.Path() + "/servers.sit", saved);
+    ASSERT_EQ(saved.Sites.Count(), 1);
+    EXPECT_EQ(saved.Sites.Get(0).HostName.Str(), "New Server");
+    EXPECT_EQ(w.CurrentSite, -1);
+
+    // Edit that site into our server and press "Connect": the bar selects it and connects.
+    SiteRecord& r = w.SiteData.Sites.Get(0);
+    r.HostName.Assign("127.0.0.1");
+    r.LoginName.Assign(server.User());
+    r.LoginPassword.Assign(server.Password());
+    r.PortNumber = server.Port();
+    r.PassiveMode = 1;
+    QTimer::singleShot(0, dialog, [dialog] {
+        dialog->ListView1->setCurrentItem(dialog->ListView1->topLevelItem(0));
+        QTest::mouseClick(dialog->ConnectButton, Qt::LeftButton);
+    });
+    w.Servers1->trigger();
+    EXPECT_EQ(w.ComboBox1->currentIndex(), 1);
+    EXPECT_EQ(w.CurrentSite, 0);
+    ASSERT_TRUE(Connected(w));
+}
+
+TEST_F(SessionControl, ProxySetupChangesTheValuesWithoutWritingTheFile)
+{
+    ProgramRun run(app.Path(), tmp.Path());
+    TMainFrm& w = run.main();
+    TForm5* dialog = Forms::Proxies();
+    QTimer::singleShot(0, dialog, [dialog] {
+        dialog->HostEdit->setText("proxy.local");
+        dialog->PortEdit->setText("2121");
+        QTest::mouseClick(dialog->OkButton, Qt::LeftButton);
+    });
+    w.ProxySetup1->trigger();
+    EXPECT_EQ(w.SiteData.Proxy.ProxyHost.Str(), "proxy.local");
+    EXPECT_EQ(w.SiteData.Proxy.ProxyPort, 2121);
+    EXPECT_FALSE(fs::exists(app.Path() + "/servers.sit"));
 }
