@@ -84,6 +84,26 @@ TEST(TestServers, VsftpdLogsInListsAndRefusesAWrongPassword)
     EXPECT_FALSE(std::filesystem::exists(server.Root() + "/docs/readme.txt"));
 }
 
+TEST(TestServers, VsftpdConnectsBackInActiveMode)
+{
+    VsftpdServer server;
+    server.PutFile("one.txt", "1");
+    RawFtpClient c(server.Port());
+    c.ReadReply();
+    c.Command("USER " + server.User());
+    c.Command("PASS " + server.Password());
+    int port = 0;
+    const int listener = ListenLoopback(port);
+    EXPECT_EQ(c.Command("PORT 127,0,0,1," + std::to_string(port / 256) + "," + std::to_string(port % 256)),
+              "200");
+    EXPECT_EQ(c.Command("LIST"), "150");
+    const int data = AcceptWithin(listener, 5s);
+    ::close(listener);
+    ASSERT_GE(data, 0);
+    EXPECT_NE(ReadAll(data).find(" one.txt\r\n"), std::string::npos);
+    EXPECT_EQ(c.ReadReply().substr(0, 3), "226");
+}
+
 TEST(TestServers, VsftpdRefusalTextIsLoginIncorrect)
 {
     VsftpdServer server;
