@@ -25,6 +25,7 @@
 #include "sites/Servers.h"
 #include "sites/SiteBox.h"
 #include "support/FtpTestUser.h"
+#include "support/SessionKiller.h"
 #include "support/TempDir.h"
 #include "support/VsftpdServer.h"
 
@@ -48,50 +49,18 @@ void Leave(TMainFrm& w)
     w.CheckBox1->setFocus(Qt::TabFocusReason);
 }
 
+// Picks an entry from the dropped-down server box, as a user does.
+void ChooseSite(TMainFrm& w, int entry)
+{
+    w.ComboBox1->showPopup();
+    w.ComboBox1->hidePopup();
+    w.ComboBox1->setCurrentIndex(entry);
+    emit w.ComboBox1->activated(entry);
+}
+
 bool LogHas(TMainFrm& w, const QString& line)
 {
     return w.Log->toPlainText().split('\n').contains(line);
-}
-
-std::vector<int> ChildrenOf(int parent)
-{
-    std::vector<int> children;
-    DIR* proc = ::opendir("/proc");
-    while (dirent* e = ::readdir(proc)) {
-        const int pid = std::atoi(e->d_name);
-        if (pid <= 0)
-            continue;
-        std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-        std::string line;
-        std::getline(stat, line);
-        const size_t close = line.rfind(')');
-        if (close == std::string::npos)
-            continue;
-        std::istringstream rest(line.substr(close + 2));
-        char state;
-        int ppid = 0;
-        rest >> state >> ppid;
-        if (ppid == parent)
-            children.push_back(pid);
-    }
-    ::closedir(proc);
-    return children;
-}
-
-// Ends every vsftpd session (processes below the listener, which is the test's child) at once.
-void KillSessions()
-{
-    std::vector<int> doomed;
-    for (int listener : ChildrenOf(::getpid()))
-        for (int session : ChildrenOf(listener)) {
-            doomed.push_back(session);
-            for (int helper : ChildrenOf(session))
-                doomed.push_back(helper);
-        }
-    for (int pid : doomed)
-        ::kill(pid, SIGSTOP);
-    for (int pid : doomed)
-        ::kill(pid, SIGKILL);
 }
 
 class SessionControl : public ::testing::Test {
@@ -215,10 +184,7 @@ TEST_F(SessionControl, ConnectDuringATransferAsksAndYesAbortsEveryTask)
     SaveSites({"127.0.0.1"});
     ProgramRun run(app.Path(), tmp.Path());
     TMainFrm& w = run.main();
-    w.ComboBox1->showPopup();
-    w.ComboBox1->hidePopup();
-    w.ComboBox1->setCurrentIndex(1);
-    emit w.ComboBox1->activated(1);
+    ChooseSite(w, 1);
     ASSERT_TRUE(Connected(w));
     TFTPFileInfo info;
     info.Name = "big.bin";
@@ -253,14 +219,11 @@ TEST_F(SessionControl, ADroppedIdleSessionIsNoticedOnceAndReconnectReturnsToTheF
     SaveSites({"127.0.0.1"});
     ProgramRun run(app.Path(), tmp.Path());
     TMainFrm& w = run.main();
-    w.ComboBox1->showPopup();
-    w.ComboBox1->hidePopup();
-    w.ComboBox1->setCurrentIndex(1);
-    emit w.ComboBox1->activated(1);
+    ChooseSite(w, 1);
     ASSERT_TRUE(Connected(w));
     w.Worker->AddChangeDir("inner");
     ASSERT_TRUE(WaitUntil([&] { return w.Worker->FCurrentDir == "/inner" && w.Worker->IsIdle(); }));
-    KillSessions();
+    KillFtpSessions();
     QTest::qWait(200);
     answers.Next = {mrNo};
     w.Timer1Timer();
@@ -274,7 +237,7 @@ TEST_F(SessionControl, ADroppedIdleSessionIsNoticedOnceAndReconnectReturnsToTheF
     ASSERT_TRUE(
         WaitUntil([&] { return w.StatusPanel1->text().startsWith("Connected") && w.Worker->IsIdle(); }));
     EXPECT_EQ(w.Worker->FCurrentDir, "/inner");
-    KillSessions();
+    KillFtpSessions();
     QTest::qWait(200);
     answers.Next = {mrYes};
     w.Timer1Timer();
@@ -288,10 +251,7 @@ TEST_F(SessionControl, FinishedRowsGoAtTheNextTickPendingOnesStay)
     SaveSites({"127.0.0.1"});
     ProgramRun run(app.Path(), tmp.Path());
     TMainFrm& w = run.main();
-    w.ComboBox1->showPopup();
-    w.ComboBox1->hidePopup();
-    w.ComboBox1->setCurrentIndex(1);
-    emit w.ComboBox1->activated(1);
+    ChooseSite(w, 1);
     ASSERT_TRUE(Connected(w));
     ASSERT_TRUE(WaitUntil([&] { return w.ListView2->topLevelItemCount() >= 2; }));
     w.Worker->AddShellOpen(tmp.Path() + "/nothing.txt"); // a shell-open row never goes

@@ -15,55 +15,13 @@
 #include "support/FtpTestUser.h"
 #include "support/LoopbackPorts.h"
 #include "support/ScriptedFtpServer.h"
+#include "support/SessionKiller.h"
 #include "support/VsftpdServer.h"
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
 namespace {
-
-std::vector<int> ChildrenOf(int parent)
-{
-    std::vector<int> children;
-    DIR* proc = ::opendir("/proc");
-    while (dirent* e = ::readdir(proc)) {
-        const int pid = std::atoi(e->d_name);
-        if (pid <= 0)
-            continue;
-        std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-        std::string line;
-        std::getline(stat, line);
-        const size_t close = line.rfind(')');
-        if (close == std::string::npos)
-            continue;
-        std::istringstream rest(line.substr(close + 2));
-        char state;
-        int ppid = 0;
-        rest >> state >> ppid;
-        if (ppid == parent)
-            children.push_back(pid);
-    }
-    ::closedir(proc);
-    return children;
-}
-
-// vsftpd serves each session from processes of its own below the listener, which is ours.
-void KillSessions()
-{
-    // Every process of the session is stopped before any dies, so that no half can report the
-    // other's death to the client: the connection just closes.
-    std::vector<int> doomed;
-    for (int listener : ChildrenOf(::getpid()))
-        for (int session : ChildrenOf(listener)) {
-            doomed.push_back(session);
-            for (int helper : ChildrenOf(session))
-                doomed.push_back(helper);
-        }
-    for (int pid : doomed)
-        ::kill(pid, SIGSTOP);
-    for (int pid : doomed)
-        ::kill(pid, SIGKILL);
-}
 
 class EngineSession : public ::testing::Test {
 protected:
@@ -132,7 +90,7 @@ TEST_F(EngineSession, DroppedConnectionReconnectsAndReturnsToTheFolder)
     ASSERT_TRUE(h.RunUntilIdle());
     ASSERT_EQ(h.Worker->FCurrentDir, "/deep");
     // The session's processes die: the server side of the control connection is gone.
-    KillSessions();
+    KillFtpSessions();
     std::this_thread::sleep_for(200ms);
     const size_t rowsBefore = h.Rows.size();
     h.Worker->AddList();
