@@ -126,6 +126,7 @@ private:
     void WorkBegin(int64_t total);
     void Work(bool writing, int64_t count);
     void WorkEnd();
+    std::unique_lock<std::recursive_mutex> LockSession();
     bool ReportDue(float progress);
     int64_t FLastReportCount = -1;
     float FLastReportProgress = 0;

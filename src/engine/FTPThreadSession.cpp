@@ -111,9 +111,26 @@ bool TFTPThread::IsConnected()
     }
 }
 
+// The window may find a task just started (the timer's reconnection can wake the worker while a
+// question box is open): it keeps serving the worker's notifications while it waits, or both
+// threads would wait for each other.
+std::unique_lock<std::recursive_mutex> TFTPThread::LockSession()
+{
+    std::unique_lock<std::recursive_mutex> session(FSessionLock, std::defer_lock);
+    if (!Sync::IsMainThread()) {
+        session.lock();
+        return session;
+    }
+    while (!session.try_lock()) {
+        Sync::CheckSynchronize();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return session;
+}
+
 void TFTPThread::DropConnection()
 {
-    std::lock_guard<std::recursive_mutex> session(FSessionLock);
+    const auto session = LockSession();
     try {
         FFTP->Disconnect();
     } catch (const std::exception& e) {
@@ -124,7 +141,7 @@ void TFTPThread::DropConnection()
 
 void TFTPThread::WithSession(const std::function<void(TIdFTP&)>& fn)
 {
-    std::lock_guard<std::recursive_mutex> session(FSessionLock);
+    const auto session = LockSession();
     fn(*FFTP);
 }
 

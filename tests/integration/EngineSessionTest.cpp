@@ -271,3 +271,17 @@ TEST_F(EngineSession, ProgressReachesTheWindowInStepsNotPerBlock)
     EXPECT_TRUE(ordered);
     EXPECT_GT(last, 0.98f);
 }
+
+TEST_F(EngineSession, DisconnectFromTheWindowWhileATaskTalksToItNeverDeadlocks)
+{
+    ASSERT_TRUE(Connect());
+    h.Worker->AddList();
+    // The worker now holds the session and will wait for this thread at its first protocol line.
+    std::this_thread::sleep_for(50ms);
+    const auto start = std::chrono::steady_clock::now();
+    h.Worker->DropConnection();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 10s);
+    EXPECT_FALSE(h.Worker->IsConnected());
+    ASSERT_TRUE(h.RunUntilIdle());
+    EXPECT_EQ(h.Rows.back().Kind, "LIST");
+}
