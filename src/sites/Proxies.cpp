@@ -14,6 +14,16 @@
 
 std::function<void(QWidget*, const QString&)> TForm5::ShowMessage = ShowPlainMessage;
 
+QString Shown(const ShortString255& s)
+{
+    return QString::fromLocal8Bit(s.Str());
+}
+
+std::string Stored(const QLineEdit* edit)
+{
+    return edit->text().toLocal8Bit().toStdString();
+}
+
 bool ReadPortText(const QString& text, int32_t& port)
 {
     bool ok = false;
@@ -43,15 +53,6 @@ QLineEdit* AddField(QWidget* owner, QGridLayout* grid, const char* name, const c
     return edit;
 }
 
-QString Shown(const ShortString255& s)
-{
-    return QString::fromLocal8Bit(s.Str());
-}
-
-std::string Stored(const QLineEdit* edit)
-{
-    return edit->text().toLocal8Bit().toStdString();
-}
 } // namespace
 
 TForm5::TForm5(QWidget* parent) : QDialog(parent)

@@ -3,9 +3,11 @@
 #include <QDialog>
 #include <cstdint>
 #include <functional>
+#include <string>
 
 class QLineEdit;
 class QPushButton;
+struct ShortString255;
 struct TSiteFileData;
 
 class TForm5 : public QDialog {
@@ -39,3 +41,6 @@ private:
 bool ReadPortText(const QString& text, int32_t& port);
 // The message box used for a port text that is not a number.
 void ShowPlainMessage(QWidget* owner, const QString& text);
+// A stored field as shown, and a field's text as stored (cut to 255 bytes when assigned).
+QString Shown(const ShortString255& s);
+std::string Stored(const QLineEdit* edit);

@@ -48,15 +48,6 @@ QPushButton* MakeButton(QWidget* owner, const char* name, const char* caption)
     return button;
 }
 
-QString Shown(const ShortString255& s)
-{
-    return QString::fromLocal8Bit(s.Str());
-}
-
-std::string Stored(const QLineEdit* edit)
-{
-    return edit->text().toLocal8Bit().toStdString();
-}
 } // namespace
 
 TForm4::TForm4(QWidget* parent) : QDialog(parent)
