@@ -219,8 +219,14 @@ TEST(IdTCPConnection, ProbeConnectionOnIdleAndClosedPeer)
 
 TEST(IdTCPConnection, SendAfterResetClosesSocketAndRaises10054)
 {
-    LoopbackPeer peer([](int fd) { LoopbackPeer::ArmReset(fd); });
+    // The peer resets only after the client is fully connected (its first byte arrived): a reset
+    // during the connect itself is another story.
+    LoopbackPeer peer([](int fd) {
+        LoopbackPeer::ReceiveAll(fd, 1);
+        LoopbackPeer::ArmReset(fd);
+    });
     auto c = ConnectTo(peer);
+    c->SendText("x");
     peer.Join();
     // The reset has been delivered once the socket turns readable.
     c->IOHandler()->WaitReadable(5000);
