@@ -24,6 +24,18 @@ std::string Stored(const QLineEdit* edit)
     return edit->text().toLocal8Bit().toStdString();
 }
 
+QLineEdit* AddField(QWidget* owner, QGridLayout* grid, const char* name, const char* caption)
+{
+    auto* edit = new QLineEdit(owner);
+    edit->setObjectName(QLatin1String(name));
+    auto* label = new QLabel(QLatin1String(caption), owner);
+    label->setBuddy(edit);
+    const int row = grid->rowCount();
+    grid->addWidget(label, row, 0);
+    grid->addWidget(edit, row, 1);
+    return edit;
+}
+
 bool ReadPortText(const QString& text, int32_t& port)
 {
     bool ok = false;
@@ -41,17 +53,6 @@ void ShowPlainMessage(QWidget* owner, const QString& text)
 }
 
 namespace {
-QLineEdit* AddField(QWidget* owner, QGridLayout* grid, const char* name, const char* caption)
-{
-    auto* edit = new QLineEdit(owner);
-    edit->setObjectName(QLatin1String(name));
-    auto* label = new QLabel(QLatin1String(caption), owner);
-    label->setBuddy(edit);
-    const int row = grid->rowCount();
-    grid->addWidget(label, row, 0);
-    grid->addWidget(edit, row, 1);
-    return edit;
-}
 
 } // namespace
 

@@ -5,6 +5,7 @@
 #include <functional>
 #include <string>
 
+class QGridLayout;
 class QLineEdit;
 class QPushButton;
 struct ShortString255;
@@ -43,4 +44,6 @@ bool ReadPortText(const QString& text, int32_t& port);
 void ShowPlainMessage(QWidget* owner, const QString& text);
 // A stored field as shown, and a field's text as stored (cut to 255 bytes when assigned).
 QString Shown(const ShortString255& s);
+// A labelled text field in the next row of a dialog's grid.
+QLineEdit* AddField(QWidget* owner, QGridLayout* grid, const char* name, const char* caption);
 std::string Stored(const QLineEdit* edit);

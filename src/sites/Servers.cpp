@@ -19,17 +19,6 @@
 std::function<void(QWidget*, const QString&)> TForm4::ShowMessage = ShowPlainMessage;
 
 namespace {
-QLineEdit* AddField(QWidget* owner, QGridLayout* grid, const char* name, const char* caption)
-{
-    auto* edit = new QLineEdit(owner);
-    edit->setObjectName(QLatin1String(name));
-    auto* label = new QLabel(QLatin1String(caption), owner);
-    label->setBuddy(edit);
-    const int row = grid->rowCount();
-    grid->addWidget(label, row, 0);
-    grid->addWidget(edit, row, 1);
-    return edit;
-}
 
 QCheckBox* AddCheck(QWidget* owner, QGridLayout* grid, const char* name, const char* caption)
 {

@@ -9,14 +9,6 @@
 #include "net/IdTCPClient.h"
 
 namespace {
-std::unique_ptr<TIdTCPClient> ConnectTo(const LoopbackPeer& peer)
-{
-    auto client = std::make_unique<TIdTCPClient>();
-    client->SetHost("127.0.0.1");
-    client->SetPort(peer.Port());
-    client->Connect();
-    return client;
-}
 
 std::function<void(int)> Sends(std::string data)
 {

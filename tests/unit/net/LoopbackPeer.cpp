@@ -1,5 +1,7 @@
 #include "LoopbackPeer.h"
 
+#include "net/IdTCPClient.h"
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <stdexcept>
@@ -112,4 +114,13 @@ PortHolder::~PortHolder()
 {
     if (FFd >= 0)
         ::close(FFd);
+}
+
+std::unique_ptr<TIdTCPClient> ConnectTo(const LoopbackPeer& peer)
+{
+    auto client = std::make_unique<TIdTCPClient>();
+    client->SetHost("127.0.0.1");
+    client->SetPort(peer.Port());
+    client->Connect();
+    return client;
 }

@@ -2,6 +2,7 @@
 // A scripted TCP peer on 127.0.0.1: listens on a free port, accepts one connection on its own
 // thread and runs the script with the accepted descriptor, then closes it.
 #include <functional>
+#include <memory>
 #include <string>
 #include <thread>
 
@@ -50,3 +51,7 @@ public:
 private:
     int FFd = -1;
 };
+
+class TIdTCPClient;
+// A client connected to the peer.
+std::unique_ptr<TIdTCPClient> ConnectTo(const LoopbackPeer& peer);

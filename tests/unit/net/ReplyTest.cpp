@@ -6,14 +6,6 @@
 #include "net/IdTCPClient.h"
 
 namespace {
-std::unique_ptr<TIdTCPClient> ConnectTo(const LoopbackPeer& peer)
-{
-    auto client = std::make_unique<TIdTCPClient>();
-    client->SetHost("127.0.0.1");
-    client->SetPort(peer.Port());
-    client->Connect();
-    return client;
-}
 
 std::vector<std::string> Lines(const TIdRFCReply& r)
 {
