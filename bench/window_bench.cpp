@@ -19,9 +19,9 @@
 
 #include "app/Forms.h"
 #include "app/MainForm.h"
-#include "engine/TaskListView.h"
+#include "engine/ui/TaskListView.h"
 #include "platform/QtSynchronize.h"
-#include "sites/SiteBox.h"
+#include "sites/ui/SiteBox.h"
 #include "support/FtpTestUser.h"
 #include "support/TempDir.h"
 #include "support/VsftpdServer.h"

@@ -7,8 +7,8 @@
 #include "app/MainForm.h"
 #include "app/Xload.h"
 #include "panes/Unit3.h"
-#include "sites/Proxies.h"
-#include "sites/Servers.h"
+#include "sites/ui/Proxies.h"
+#include "sites/ui/Servers.h"
 
 namespace {
 struct AllForms {

@@ -17,11 +17,11 @@
 
 #include "app/About_Form.h"
 #include "app/Forms.h"
-#include "engine/TaskListView.h"
+#include "engine/ui/TaskListView.h"
 #include "platform/ShellFileOp.h"
 #include "rtl/Exception.h"
 #include "rtl/TempFolder.h"
-#include "sites/SiteBox.h"
+#include "sites/ui/SiteBox.h"
 
 TMainFrm::TMainFrm(const std::string& appFolder) : Platform(appFolder)
 {

@@ -17,8 +17,8 @@
 #include <QVBoxLayout>
 
 #include "app/MainForm.h"
-#include "engine/TaskListView.h"
-#include "sites/SiteBox.h"
+#include "engine/ui/TaskListView.h"
+#include "sites/ui/SiteBox.h"
 
 namespace {
 

@@ -9,9 +9,9 @@
 
 #include "app/MainForm.h"
 #include "app/Questions.h"
-#include "engine/TaskListView.h"
+#include "engine/ui/TaskListView.h"
 #include "ftp/IdFTP.h"
-#include "sites/SiteBox.h"
+#include "sites/ui/SiteBox.h"
 
 void TMainFrm::CreateWorker()
 {

@@ -8,9 +8,9 @@
 #include "app/Forms.h"
 #include "app/MainForm.h"
 #include "app/Questions.h"
-#include "sites/Proxies.h"
-#include "sites/Servers.h"
-#include "sites/SiteBox.h"
+#include "sites/ui/Proxies.h"
+#include "sites/ui/Servers.h"
+#include "sites/ui/SiteBox.h"
 
 void TMainFrm::ConnectBarSignals()
 {

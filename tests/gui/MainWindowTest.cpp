@@ -18,7 +18,7 @@
 #include "app/About_Form.h"
 #include "app/Forms.h"
 #include "app/MainForm.h"
-#include "sites/SiteBox.h"
+#include "sites/ui/SiteBox.h"
 #include "sites/SiteList.h"
 #include "support/TempDir.h"
 

@@ -7,7 +7,7 @@
 #include <QTimer>
 #include <functional>
 
-#include "sites/Proxies.h"
+#include "sites/ui/Proxies.h"
 #include "sites/SiteList.h"
 
 namespace {

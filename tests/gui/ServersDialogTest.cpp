@@ -9,8 +9,9 @@
 #include <QTimer>
 #include <QTreeWidget>
 
-#include "sites/Proxies.h"
-#include "sites/Servers.h"
+#include "sites/ui/Proxies.h"
+#include "sites/ui/DialogFields.h"
+#include "sites/ui/Servers.h"
 #include "sites/SiteList.h"
 
 namespace {

@@ -2,7 +2,7 @@
 #include <QLocale>
 #include <gtest/gtest.h>
 
-#include "engine/TaskListView.h"
+#include "engine/ui/TaskListView.h"
 #include "support/EngineHarness.h"
 #include "support/ScriptedFtpServer.h"
 

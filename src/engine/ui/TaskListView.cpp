@@ -1,4 +1,4 @@
-#include "engine/TaskListView.h"
+#include "engine/ui/TaskListView.h"
 
 #include <QHeaderView>
 #include <QLocale>

@@ -1,4 +1,4 @@
-#include "sites/SiteBox.h"
+#include "sites/ui/SiteBox.h"
 
 #include <QAbstractItemView>
 #include <QKeyEvent>

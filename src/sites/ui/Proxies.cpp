@@ -1,4 +1,4 @@
-#include "sites/Proxies.h"
+#include "sites/ui/Proxies.h"
 
 #include <QApplication>
 #include <QGridLayout>
@@ -11,50 +11,9 @@
 #include <QVBoxLayout>
 
 #include "sites/SiteList.h"
+#include "sites/ui/DialogFields.h"
 
 std::function<void(QWidget*, const QString&)> TForm5::ShowMessage = ShowPlainMessage;
-
-QString Shown(const ShortString255& s)
-{
-    return QString::fromLocal8Bit(s.Str());
-}
-
-std::string Stored(const QLineEdit* edit)
-{
-    return edit->text().toLocal8Bit().toStdString();
-}
-
-QLineEdit* AddField(QWidget* owner, QGridLayout* grid, const char* name, const char* caption)
-{
-    auto* edit = new QLineEdit(owner);
-    edit->setObjectName(QLatin1String(name));
-    auto* label = new QLabel(QLatin1String(caption), owner);
-    label->setBuddy(edit);
-    const int row = grid->rowCount();
-    grid->addWidget(label, row, 0);
-    grid->addWidget(edit, row, 1);
-    return edit;
-}
-
-bool ReadPortText(const QString& text, int32_t& port)
-{
-    bool ok = false;
-    const int value = text.trimmed().toInt(&ok, 10);
-    if (ok)
-        port = value;
-    return ok;
-}
-
-void ShowPlainMessage(QWidget* owner, const QString& text)
-{
-    QMessageBox box(QMessageBox::NoIcon, QApplication::applicationDisplayName(), text, QMessageBox::Ok,
-                    owner);
-    box.exec();
-}
-
-namespace {
-
-} // namespace
 
 TForm5::TForm5(QWidget* parent) : QDialog(parent)
 {

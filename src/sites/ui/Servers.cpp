@@ -1,4 +1,4 @@
-#include "sites/Servers.h"
+#include "sites/ui/Servers.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -13,7 +13,8 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
-#include "sites/Proxies.h"
+#include "sites/ui/DialogFields.h"
+#include "sites/ui/Proxies.h"
 #include "sites/SiteList.h"
 
 std::function<void(QWidget*, const QString&)> TForm4::ShowMessage = ShowPlainMessage;
