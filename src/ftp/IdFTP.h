@@ -43,6 +43,8 @@ public:
     TIdFTPAfterGetEvent OnAfterGet;
     // How long active mode waits for the server's data connection.
     int DataConnectWaitMs = 60000;
+    // How long a reply, or data on a data connection, may keep the client waiting.
+    int ReplyTimeoutMs = 60000;
 
     TIdFTPTransferType TransferType() const { return FTransferType; }
     void SetTransferType(TIdFTPTransferType value);
