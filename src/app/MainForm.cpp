@@ -18,6 +18,7 @@
 #include "app/About_Form.h"
 #include "app/Forms.h"
 #include "engine/ui/TaskListView.h"
+#include "panes/RemotePane.h"
 #include "platform/ShellFileOp.h"
 #include "rtl/Exception.h"
 #include "rtl/TempFolder.h"
@@ -46,6 +47,7 @@ TMainFrm::TMainFrm(const std::string& appFolder) : Platform(appFolder)
 TMainFrm::~TMainFrm()
 {
     ListView2->SetWorker(nullptr);
+    RemotePane->WaitForCommands();
     Worker.reset();
 }
 
