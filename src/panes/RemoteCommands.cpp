@@ -66,7 +66,8 @@ void TRemotePane::OpenFile(const TFTPFileInfo& info)
                                        .arg(DisplayName(info.Name)));
         return;
     }
-    const std::string local = JoinLocalPath(FMain.TempFolder, info.Name);
+    // Named as shown: a name that is not UTF-8 would reach the desktop's opener mangled.
+    const std::string local = JoinLocalPath(FMain.TempFolder, TypedName(DisplayName(info.Name)));
     // A copy already there is opened as it is, without a question.
     FMain.Worker->FAnswerYes = false;
     FMain.Worker->FAnswerAll = true;
