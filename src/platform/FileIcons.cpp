@@ -7,15 +7,27 @@
 
 namespace {
 
+// Outside a desktop session Qt knows no theme: look in the common one before the style's pictures.
+void UseCommonThemeAsFallback()
+{
+    static const bool done = [] {
+        if (QIcon::fallbackThemeName().isEmpty() || QIcon::fallbackThemeName() == QLatin1String("hicolor"))
+            QIcon::setFallbackThemeName(QStringLiteral("Adwaita"));
+        return true;
+    }();
+    (void)done;
+}
+
+} // namespace
+
 QIcon ThemeIcon(const QString& name, QStyle::StandardPixmap fallback)
 {
+    UseCommonThemeAsFallback();
     QIcon icon = QIcon::fromTheme(name);
     if (icon.isNull())
         icon = QApplication::style()->standardIcon(fallback);
     return icon;
 }
-
-} // namespace
 
 QIcon FileIconForName(const QString& name)
 {
@@ -26,6 +38,7 @@ QIcon FileIconForName(const QString& name)
     const auto found = byExtension.constFind(extension);
     if (found != byExtension.constEnd())
         return *found;
+    UseCommonThemeAsFallback();
     static const QMimeDatabase mimes;
     const QMimeType type = mimes.mimeTypeForFile(name, QMimeDatabase::MatchExtension);
     QIcon icon = QIcon::fromTheme(type.iconName());

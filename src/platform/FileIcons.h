@@ -3,6 +3,9 @@
 // Nothing here touches the disk, so names from a server are safe to pass.
 #include <QIcon>
 #include <QString>
+#include <QStyle>
 
 QIcon FileIconForName(const QString& name);
 QIcon FolderIcon();
+// A named icon of the desktop theme, or the style's picture where the theme has none.
+QIcon ThemeIcon(const QString& name, QStyle::StandardPixmap fallback);
