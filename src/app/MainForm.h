@@ -3,7 +3,6 @@
 #include <QIcon>
 #include <QMainWindow>
 #include <cstdint>
-#include <mutex>
 #include <string>
 
 #include "engine/FTPThread.h"
@@ -45,7 +44,6 @@ public:
     bool SortDescending = false;
     uint8_t SortKey = 0;
     std::string TempFolder;
-    std::mutex SessionLock;
     bool DisconnectNoticed = true;
     int32_t ConnectedItemIndex = -1;
     std::string AppFolder;
@@ -148,6 +146,7 @@ private:
     void WorkerDisconnected();
     void WorkerListing();
     void AskPerFile(const QString& text);
+    void CommandDone(const TTaskPtr& task);
     void SetRemoteButtons(bool enabled);
     void ClearRemotePane();
     void ReloadBarFromSite(int site);

@@ -29,7 +29,12 @@ void TMainFrm::AttachWorkerHandlers()
     w.OnTaskAdded = [this](const TTaskPtr& task) { ListView2->TaskAdded(task); };
     w.OnProgress = [this] { ListView2->Progress(); };
     w.OnTaskDone = [this](const TTaskPtr& task) { ListView2->TaskDone(task); };
-    w.OnConnectFailed = [this] { Questions::Message(this, QString::fromLocal8Bit(Worker->FConnectError)); };
+    w.OnConnectFailed = [this] {
+        // One message per failed connect or given-up reconnection: no reconnect question follows.
+        DisconnectNoticed = true;
+        Questions::Message(this, QString::fromLocal8Bit(Worker->FConnectError));
+    };
+    w.OnCommandDone = [this](const TTaskPtr& task) { CommandDone(task); };
     w.OnDisconnected = [this] { WorkerDisconnected(); };
     w.OnListing = [this] { WorkerListing(); };
     w.OnConfirmDelete = [this] {
@@ -40,6 +45,16 @@ void TMainFrm::AttachWorkerHandlers()
         AskPerFile(QStringLiteral("File ") + QString::fromLocal8Bit(Worker->FCurrent->Destination) +
                    QStringLiteral(" already exits. Overwrite?"));
     };
+}
+
+// A refused command's box is shown after the notification: the worker goes on meanwhile.
+void TMainFrm::CommandDone(const TTaskPtr& task)
+{
+    if (task->State() != tsFailed)
+        return;
+    const QString text = QString::fromLocal8Bit(task->Error).trimmed();
+    QMetaObject::invokeMethod(
+        this, [this, text] { Questions::Message(this, text); }, Qt::QueuedConnection);
 }
 
 void TMainFrm::AskPerFile(const QString& text)
@@ -176,6 +191,12 @@ void TMainFrm::Timer1Timer()
     RemoveFinishedTaskRows();
 }
 
-void TMainFrm::AbortAllTasks() { ListView2->AbortAll(); }
+void TMainFrm::AbortAllTasks()
+{
+    ListView2->AbortAll();
+}
 
-void TMainFrm::RemoveFinishedTaskRows() { ListView2->RemoveFinishedRows(); }
+void TMainFrm::RemoveFinishedTaskRows()
+{
+    ListView2->RemoveFinishedRows();
+}
