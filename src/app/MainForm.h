@@ -28,6 +28,8 @@ class TTaskListView;
 
 // ImageList2 of the report panel's button: 0 maximise, 1 minimise.
 QIcon SpeedButton4Icon(int index);
+// A failure message as the user reads it: its lines joined, without the socket error's number.
+QString FailureReason(const std::string& message);
 
 class TMainFrm : public QMainWindow {
     Q_OBJECT
@@ -139,10 +141,12 @@ private:
     void FormResize();
     void ApplyLayoutSizes();
     void ReportError(const QString& text);
+    void SaveLogFile();
     void CreateWorker();
     void ConnectBarSignals();
     void AttachWorkerHandlers();
     void WorkerConnected();
+    void WorkerConnectFailed();
     void WorkerDisconnected();
     void WorkerListing();
     void AskPerFile(const QString& text);
