@@ -20,6 +20,7 @@
 #include "app/Forms.h"
 #include "app/Questions.h"
 #include "engine/ui/TaskListView.h"
+#include "panes/RemotePane.h"
 #include "platform/ShellFileOp.h"
 #include "rtl/Exception.h"
 #include "rtl/TempFolder.h"
@@ -48,6 +49,7 @@ TMainFrm::TMainFrm(const std::string& appFolder) : Platform(appFolder)
 TMainFrm::~TMainFrm()
 {
     ListView2->SetWorker(nullptr);
+    RemotePane->WaitForCommands();
     Worker.reset();
 }
 

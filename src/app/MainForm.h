@@ -24,6 +24,7 @@ class QTimer;
 class QToolButton;
 class QTreeWidget;
 class TSiteBox;
+class TRemotePane;
 class TTaskListView;
 
 // ImageList2 of the report panel's button: 0 maximise, 1 minimise.
@@ -69,6 +70,7 @@ public:
     QSplitter* Splitter1; // between the panes
     QWidget* LocalPanel;
     QWidget* FTPPanel;
+    TRemotePane* RemotePane;
     QTreeWidget* ListView1; // the remote list
     QComboBox* RemoteFolderBox;
     QWidget* ReportPanel;
@@ -148,7 +150,6 @@ private:
     void WorkerConnected();
     void WorkerConnectFailed();
     void WorkerDisconnected();
-    void WorkerListing();
     void AskPerFile(const QString& text);
     void CommandDone(const TTaskPtr& task);
     void SetRemoteButtons(bool enabled);
