@@ -184,4 +184,3 @@ void TRemotePane::QueueChmod(const std::string& name, const std::string& mode)
 {
     FMain.Worker->AddChmod(name, mode);
 }
-

@@ -15,7 +15,7 @@
 
 #include "app/MainForm.h"
 #include "panes/RemoteText.h"
-#include "platform/FileIcons.h"
+#include "platform/Icons.h"
 
 namespace {
 
@@ -108,7 +108,7 @@ QToolButton* TRemotePane::StripButton(QWidget* strip, const char* name, int x, c
     b->setGeometry(x, 6, 28, 28);
     b->setAutoRaise(true);
     b->setToolTip(QString::fromLatin1(hint));
-    b->setIcon(ThemeIcon(QString::fromLatin1(icon), static_cast<QStyle::StandardPixmap>(fallback)));
+    b->setIcon(ThemeIcon(icon, static_cast<QStyle::StandardPixmap>(fallback)));
     b->setIconSize(QSize(20, 20));
     return b;
 }

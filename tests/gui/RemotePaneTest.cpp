@@ -3,22 +3,22 @@
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QHeaderView>
-#include <QPushButton>
-#include <QTimeZone>
 #include <QComboBox>
 #include <QDesktopServices>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QTest>
+#include <QTimeZone>
 #include <QTimer>
 #include <QToolButton>
 #include <QUrl>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
-#include <fcntl.h>
 #include <sys/stat.h>
 
 #include "GuiSupport.h"
@@ -27,7 +27,7 @@
 #include "panes/RemotePane.h"
 #include "panes/RemoteText.h"
 #include "panes/Unit3.h"
-#include "platform/FileIcons.h"
+#include "platform/Icons.h"
 #include "sites/ui/SiteBox.h"
 #include "support/FtpTestUser.h"
 #include "support/TempDir.h"
@@ -369,9 +369,11 @@ TEST_F(RemotePaneVsftpd, AListingShowsEveryKindOfEntry)
         if (*e.rights) {
             EXPECT_EQ(row->text(4), QString::fromLatin1(e.rights));
         }
-        const QIcon expected = e.folderIcon ? FolderIcon() : FileIconForName(row->text(0));
-        EXPECT_EQ(row->icon(0).cacheKey(), expected.cacheKey());
+        const QIcon expected =
+            e.folderIcon ? FileIconByName(QString(), true) : FileIconByName(row->text(0), false);
+        EXPECT_EQ(row->icon(0).name(), expected.name());
     }
+    EXPECT_NE(Row(w, "todir")->icon(0).name(), Row(w, "tofile")->icon(0).name());
     // The record keeps the bytes the server sent; links know their targets.
     EXPECT_EQ(Row(w, QString::fromUtf8("gr\xc3\xbc\xc3\x9f.bin"))->Info->Name, "gr\xfc\xdf.bin");
     EXPECT_EQ(Row(w, "big.iso")->Info->Size, 3000000000);
