@@ -125,6 +125,9 @@ void TRemotePane::ListView1Edited(TRemoteRow* row, const QString& newName)
         FMain.Worker->AddList();
         return;
     }
+    // Unchanged: a name that is not UTF-8 must not come back re-encoded under another name.
+    if (newName == DisplayName(row->Info->Name))
+        return;
     // The old name goes back as the bytes the server listed.
     QueueRename(row->Info->Name, TypedName(newName));
 }

@@ -55,9 +55,9 @@ QString FormatFileSize(int64_t size)
 namespace {
 
 // The locale's long time without the time zone, which a listing's time does not have.
-QString LongTimeFormat()
+QString LongTimeFormat(const QLocale& locale)
 {
-    QString format = QLocale().timeFormat(QLocale::LongFormat);
+    QString format = locale.timeFormat(QLocale::LongFormat);
     format.remove(QLatin1Char('t'));
     return format.trimmed();
 }
@@ -74,9 +74,8 @@ QString FormatModified(TDateTime moment)
     const QLocale locale;
     QString text = locale.toString(date, QLocale::ShortFormat);
     if (seconds != 0) {
-        static const QString timeFormat = LongTimeFormat();
-        text +=
-            QLatin1Char(' ') + locale.toString(QTime(0, 0).addSecs(static_cast<int>(seconds)), timeFormat);
+        const QTime time = QTime(0, 0).addSecs(static_cast<int>(seconds));
+        text += QLatin1Char(' ') + locale.toString(time, LongTimeFormat(locale));
     }
     return text;
 }
