@@ -1,12 +1,10 @@
 // What the remote pane's commands queue for the worker.
 #include <QComboBox>
 #include <QInputDialog>
-#include <QMessageBox>
 
 #include "app/Forms.h"
 #include "app/MainForm.h"
 #include "app/Questions.h"
-#include "ftp/IdFTP.h"
 #include "panes/RemotePane.h"
 #include "panes/RemoteText.h"
 #include "panes/Unit3.h"

@@ -109,7 +109,7 @@ private:
     void OpenRecord(const TFTPFileInfo& info);
     void OpenFile(const TFTPFileInfo& info);
     bool Prompt(const QString& title, const QString& label, QString& value);
-    // The seam to the session: one request each, run away from the window's thread.
+    // Run by the worker in front of the waiting tasks; the window never waits for them.
     void QueueRename(const std::string& oldName, const std::string& newName);
     void QueueChmod(const std::string& name, const std::string& mode);
 
