@@ -1,6 +1,7 @@
 // The remote pane: texts of a listing, the order of its rows, and its commands against vsftpd.
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -429,6 +430,29 @@ TEST_F(RemotePaneVsftpd, BrowsingByClicksKeysHistoryAndPrompts)
     ASSERT_TRUE(Shows(w, "/deep"));
     EXPECT_EQ(prompts, QStringList({"Create folder|Folder name", "Create folder|Folder name",
                                     "Change folder|Folder"}));
+
+    // The rest of the list's keys, and the context menu on "..".
+    Key(w, Qt::Key_F7);
+    EXPECT_EQ(prompts.last(), "Create folder|Folder name");
+    QTest::keyClick(w.ListView1, Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(w.ListView1->selectedItems().size(), w.ListView1->topLevelItemCount());
+    const int lists = LogCount(w, ">> LIST");
+    QTest::keyClick(w.ListView1, Qt::Key_R, Qt::ControlModifier);
+    ASSERT_TRUE(WaitUntil([&] { return LogCount(w, ">> LIST") > lists && w.Worker->IsIdle(); }));
+    Select(w, {".."});
+    TRemotePane& pane = *w.RemotePane;
+    pane.PopupMenu1Popup();
+    for (QAction* a : {pane.Open1, pane.Delete1, pane.Rename2, pane.Permissions1, pane.Download2})
+        EXPECT_FALSE(a->isEnabled()) << a->text().toStdString();
+    EXPECT_TRUE(pane.Refresh2->isEnabled() && pane.SortBy1->isEnabled());
+    Key(w, Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget()->objectName(), "ShellListView1");
+    // Disconnected: the menu offers nothing, the buttons are off.
+    QTest::mouseClick(w.Button2, Qt::LeftButton);
+    ASSERT_TRUE(WaitUntil([&] { return !w.Worker->IsConnected(); }));
+    pane.PopupMenu1Popup();
+    EXPECT_FALSE(pane.Refresh2->isEnabled() || pane.SortBy1->isEnabled());
+    EXPECT_TRUE(WaitUntil([&] { return !pane.SpeedButton10->isEnabled(); }));
 }
 
 TEST_F(RemotePaneVsftpd, RenameInPlaceAndDeleteAskPerFile)
