@@ -19,6 +19,7 @@
 #include "app/Forms.h"
 #include "app/Questions.h"
 #include "engine/ui/TaskListView.h"
+#include "panes/RemotePane.h"
 #include "platform/ShellFileOp.h"
 #include "rtl/Exception.h"
 #include "rtl/TempFolder.h"
@@ -47,6 +48,7 @@ TMainFrm::TMainFrm(const std::string& appFolder) : Platform(appFolder)
 TMainFrm::~TMainFrm()
 {
     ListView2->SetWorker(nullptr);
+    RemotePane->WaitForCommands();
     Worker.reset();
 }
 

@@ -3,7 +3,6 @@
 #include <QIcon>
 #include <QMainWindow>
 #include <cstdint>
-#include <mutex>
 #include <string>
 
 #include "engine/FTPThread.h"
@@ -25,6 +24,7 @@ class QTimer;
 class QToolButton;
 class QTreeWidget;
 class TSiteBox;
+class TRemotePane;
 class TTaskListView;
 
 // ImageList2 of the report panel's button: 0 maximise, 1 minimise.
@@ -47,7 +47,6 @@ public:
     bool SortDescending = false;
     uint8_t SortKey = 0;
     std::string TempFolder;
-    std::mutex SessionLock;
     bool DisconnectNoticed = true;
     int32_t ConnectedItemIndex = -1;
     std::string AppFolder;
@@ -71,6 +70,7 @@ public:
     QSplitter* Splitter1; // between the panes
     QWidget* LocalPanel;
     QWidget* FTPPanel;
+    TRemotePane* RemotePane;
     QTreeWidget* ListView1; // the remote list
     QComboBox* RemoteFolderBox;
     QWidget* ReportPanel;
@@ -150,8 +150,8 @@ private:
     void WorkerConnected();
     void WorkerConnectFailed();
     void WorkerDisconnected();
-    void WorkerListing();
     void AskPerFile(const QString& text);
+    void CommandDone(const TTaskPtr& task);
     void SetRemoteButtons(bool enabled);
     void ClearRemotePane();
     void ReloadBarFromSite(int site);

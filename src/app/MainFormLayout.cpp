@@ -20,6 +20,7 @@
 
 #include "app/MainForm.h"
 #include "engine/ui/TaskListView.h"
+#include "panes/RemotePane.h"
 #include "platform/Icons.h"
 #include "sites/ui/SiteBox.h"
 
@@ -304,16 +305,15 @@ void TMainFrm::BuildLayout()
                                      QStringLiteral("Modified")}));
     FTPPanel = new QWidget;
     FTPPanel->setObjectName(QStringLiteral("FTPPanel"));
-    auto* remoteLayout = new QVBoxLayout(FTPPanel);
-    remoteLayout->setContentsMargins(0, 0, 0, 0);
-    remoteLayout->setSpacing(0);
-    QWidget* remoteStrip = BuildPaneStrip(FTPPanel, "RemoteStrip");
-    RemoteFolderBox = remoteStrip->findChild<QComboBox*>();
-    remoteLayout->addWidget(remoteStrip);
-    ListView1 = FileList(FTPPanel, "ListView1",
-                         {QStringLiteral("Name"), QStringLiteral("Size"), QStringLiteral("Type"),
-                          QStringLiteral("Modified"), QStringLiteral("Attributes")});
-    remoteLayout->addWidget(ListView1);
+    RemotePane = new TRemotePane(*this, FTPPanel);
+    ListView1 = RemotePane->ListView1;
+    RemoteFolderBox = RemotePane->ComboBoxEx1;
+    RemotePane->OnFocusLocal = [this] {
+        auto* local = LocalPanel->findChild<QTreeWidget*>(QStringLiteral("ShellListView1"));
+        local->setFocus(Qt::TabFocusReason);
+        if (local->topLevelItemCount() > 0)
+            local->topLevelItem(0)->setSelected(true);
+    };
 
     Splitter1 = new QSplitter(Qt::Horizontal);
     Splitter1->setObjectName(QStringLiteral("Splitter1"));

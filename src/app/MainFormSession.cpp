@@ -12,6 +12,7 @@
 #include "app/Questions.h"
 #include "engine/ui/TaskListView.h"
 #include "ftp/IdFTP.h"
+#include "panes/RemotePane.h"
 #include "platform/Icons.h"
 #include "sites/ui/SiteBox.h"
 
@@ -32,16 +33,24 @@ void TMainFrm::AttachWorkerHandlers()
     w.OnProgress = [this] { ListView2->Progress(); };
     w.OnTaskDone = [this](const TTaskPtr& task) { ListView2->TaskDone(task); };
     w.OnConnectFailed = [this] { WorkerConnectFailed(); };
+    w.OnCommandDone = [this](const TTaskPtr& task) { CommandDone(task); };
     w.OnDisconnected = [this] { WorkerDisconnected(); };
-    w.OnListing = [this] { WorkerListing(); };
-    w.OnConfirmDelete = [this] {
-        AskPerFile(QStringLiteral("Are you sure you want to delete ") +
-                   QString::fromLocal8Bit(Worker->FCurrent->Source) + QStringLiteral("?"));
-    };
+    w.OnListing = [this] { RemotePane->ShowRemoteListing(); };
+    w.OnConfirmDelete = [this] { RemotePane->AskDelete(); };
     w.OnFileExists = [this] {
         AskPerFile(QStringLiteral("File ") + QString::fromLocal8Bit(Worker->FCurrent->Destination) +
                    QStringLiteral(" already exits. Overwrite?"));
     };
+}
+
+// A refused command's box is shown after the notification: the worker goes on meanwhile.
+void TMainFrm::CommandDone(const TTaskPtr& task)
+{
+    if (task->State() != tsFailed)
+        return;
+    const QString text = QString::fromLocal8Bit(task->Error).trimmed();
+    QMetaObject::invokeMethod(
+        this, [this, text] { Questions::Message(this, text); }, Qt::QueuedConnection);
 }
 
 void TMainFrm::AskPerFile(const QString& text)
@@ -54,6 +63,7 @@ void TMainFrm::AskPerFile(const QString& text)
 void TMainFrm::SetRemoteButtons(bool enabled)
 {
     FRemoteButtonsEnabled = enabled;
+    RemotePane->SetButtonsEnabled(enabled);
 }
 
 void TMainFrm::WorkerConnected()
@@ -88,6 +98,8 @@ QString FailureReason(const std::string& message)
 // say why the connection failed.
 void TMainFrm::WorkerConnectFailed()
 {
+    // One message per failed connect or given-up reconnection: no reconnect question follows.
+    DisconnectNoticed = true;
     ListView2->TaskDone(Worker->FCurrent);
     const std::vector<std::string> errors = Worker->Errors();
     const QString reason = errors.empty() ? QString() : FailureReason(errors.back());
@@ -107,37 +119,10 @@ void TMainFrm::WorkerDisconnected()
     StatusPanel1->setText(QStringLiteral("Not connected"));
 }
 
-// A plain view of the listing until the remote pane of its own arrives.
-void TMainFrm::WorkerListing()
-{
-    ListView1->clear();
-    {
-        // Inside the notification the worker waits: its FTP client is ours to read.
-        const TIdFTPListItems& items = Worker->FFTP->ParsedListing();
-        for (int i = 0; i < items.Count(); ++i) {
-            const TIdFTPListItem& e = items[i];
-            if (e.EntryName == ".")
-                continue;
-            const char* type = e.EntryKind == ekDirectory      ? "Folder"
-                               : e.EntryKind == ekSymbolicLink ? "Link"
-                                                               : "File";
-            auto* row = new QTreeWidgetItem(ListView1);
-            row->setText(0, QString::fromLocal8Bit(e.EntryName));
-            row->setIcon(
-                0, FileIconByName(row->text(0), e.EntryKind == ekDirectory, e.EntryKind == ekSymbolicLink));
-            row->setText(1, e.EntryKind == ekDirectory ? QString() : QString::number(e.ByteSize));
-            row->setText(2, QString::fromLatin1(type));
-            row->setText(4, QString::fromLocal8Bit(e.OwnerRights + e.GroupRights + e.OtherRights));
-        }
-    }
-    RemoteFolderBox->setEditText(QString::fromLocal8Bit(Worker->FCurrentDir));
-}
-
 void TMainFrm::ClearRemotePane()
 {
-    ListView1->clear();
-    RemoteFolderBox->clear();
-    RemoteFolderBox->setEditText(QString());
+    RemotePane->ClearRemoteList();
+    RemotePane->ClearHistory();
 }
 
 bool TMainFrm::CheckDisconnect()

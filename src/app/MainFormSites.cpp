@@ -176,8 +176,8 @@ void TMainFrm::ComboBox2Select(int index)
 {
     if (SiteIsCurrent())
         SiteData.Sites.Get(CurrentSite).TransferMode = index;
-    // Reaches the FTP client only between the worker's commands.
-    Worker->SetTransferChoice(index);
+    // A task in front of the waiting ones: the running task keeps its type.
+    Worker->AddSetType(index);
 }
 
 void TMainFrm::Servers1Click()
