@@ -24,7 +24,7 @@
 #include "app/Forms.h"
 #include "app/MainForm.h"
 #include "engine/ui/TaskListView.h"
-#include "platform/Icons.h"
+#include "platform/FileIcons.h"
 #include "rtl/TempFolder.h"
 #include "sites/ui/Servers.h"
 #include "sites/ui/SiteBox.h"
@@ -360,10 +360,10 @@ TEST_F(WindowUse, MenusOpenWithAltAndCarryThemeIcons)
 TEST_F(WindowUse, FileIconsByNameFollowTheType)
 {
     ProgramRun run(app.Path(), tmp.Path());
-    const QIcon folder = FileIconByName("no-such-folder", true);
-    const QIcon picture = FileIconByName("/nowhere/holiday.jpg", false);
-    const QIcon text = FileIconByName("/nowhere/readme.txt", false);
-    const QIcon unknown = FileIconByName("/nowhere/blob.zzqq", false);
+    const QIcon folder = FolderIcon();
+    const QIcon picture = FileIconForName("/nowhere/holiday.jpg");
+    const QIcon text = FileIconForName("/nowhere/readme.txt");
+    const QIcon unknown = FileIconForName("/nowhere/blob.zzqq");
     for (const QIcon& icon : {folder, picture, text, unknown})
         EXPECT_FALSE(icon.isNull());
     EXPECT_EQ(folder.name(), "folder");
