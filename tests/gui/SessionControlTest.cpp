@@ -224,7 +224,6 @@ TEST_F(SessionControl, ADroppedIdleSessionIsNoticedOnceAndReconnectReturnsToTheF
     w.Worker->AddChangeDir("inner");
     ASSERT_TRUE(WaitUntil([&] { return w.Worker->FCurrentDir == "/inner" && w.Worker->IsIdle(); }));
     KillFtpSessions();
-    QTest::qWait(200);
     answers.Next = {mrNo};
     w.Timer1Timer();
     EXPECT_EQ(w.StatusPanel1->text(), "Not connected");
@@ -238,7 +237,6 @@ TEST_F(SessionControl, ADroppedIdleSessionIsNoticedOnceAndReconnectReturnsToTheF
         WaitUntil([&] { return w.StatusPanel1->text().startsWith("Connected") && w.Worker->IsIdle(); }));
     EXPECT_EQ(w.Worker->FCurrentDir, "/inner");
     KillFtpSessions();
-    QTest::qWait(200);
     answers.Next = {mrYes};
     w.Timer1Timer();
     EXPECT_EQ(answers.Asked.size(), 2);
