@@ -5,16 +5,21 @@
 bench_build() {
   local dir=$1 core_only=$2
   shift 2
-  local log
+  local log what
   log=$(mktemp)
-  if ! cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release -DFERRYSTAR_CORE_ONLY="$core_only" >"$log" 2>&1 ||
-    ! cmake --build "$dir" --target "$@" >>"$log" 2>&1; then
+  what="the benchmark did not build ($*, Release, in $dir)"
+  if ! cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release -DFERRYSTAR_CORE_ONLY="$core_only" >"$log" 2>&1; then
+    cat "$log" >&2
+    what="the benchmark build could not be configured ($dir)"
+  elif ! cmake --build "$dir" --target "$@" >"$log" 2>&1; then
     grep -v '^\[[0-9]*/[0-9]*\] ' "$log" >&2 || true
+  else
     rm -f "$log"
-    echo "$(basename "$0"): the benchmark did not build ($*, Release, in $dir); the errors are above" >&2
-    exit 1
+    return 0
   fi
   rm -f "$log"
+  echo "$(basename "$0"): $what; the errors are above" >&2
+  exit 1
 }
 
 # bench_run PROGRAM [ARGUMENTS...]: runs one benchmark; a failure ends the script with one line.
