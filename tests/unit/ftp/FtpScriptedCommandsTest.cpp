@@ -60,7 +60,7 @@ TEST(FtpScriptedCommands, CurrentFolderTakesTheFirstQuotedText)
         {"257 \"/home/anna\" is current directory.", "/home/anna"},
         {"257 /home/anna is current directory.", ""},
         {"257 \"/unterminated", ""},
-        {"257 \"/a \"\"quoted\"\" name\" is current", "/a "},
+        {"257 \"/a \"\"quoted\"\" name\" is current", "/a \"quoted\" name"},
         {"257-\"/first\" line\r\n257 \"/second\"", "/first"},
     };
     ScriptedFtpServer server([&](ScriptedFtpSession& s) {
