@@ -13,10 +13,27 @@ TFTPRights TFTPRights::Parse(const std::string& group)
 const char* TaskKindCaption(int kind)
 {
     static const char* const kCaptions[] = {"CONNECT",  "GET",    "PUT",    "LIST",    "CH DIR UP",
-                                            "MAKE DIR", "CH DIR", "DELETE", "REM DIR", "SHELL OPEN"};
-    if (kind < 0 || kind > 9)
+                                            "MAKE DIR", "CH DIR", "DELETE", "REM DIR", "SHELL OPEN",
+                                            "RENAME",   "MOVE",   "CHMOD",  "TYPE"};
+    constexpr int kCount = static_cast<int>(sizeof(kCaptions) / sizeof(kCaptions[0]));
+    if (kind < 0 || kind >= kCount)
         return "TASK";
     return kCaptions[kind];
+}
+
+bool IsFrontCommand(TTaskKind kind)
+{
+    return kind == taskRename || kind == taskMove || kind == taskChmod || kind == taskSetType;
+}
+
+TTaskState TFTPTask::Abort()
+{
+    TTaskState seen = FState.load();
+    while (seen == tsPending || seen == tsRunning) {
+        if (FState.compare_exchange_weak(seen, tsAborted))
+            return seen;
+    }
+    return seen;
 }
 
 std::string JoinRemotePath(const std::string& folder, const std::string& name)

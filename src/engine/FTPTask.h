@@ -18,7 +18,16 @@ enum TTaskKind : uint8_t {
     taskDelete = 7,
     taskRemoveDir = 8,
     taskShellOpen = 9,
+    // Commands the window once sent on the session itself; now queued in front of the waiting
+    // tasks, behind the running one.
+    taskRename = 10,
+    taskMove = 11,
+    taskChmod = 12,
+    taskSetType = 13,
 };
+
+// Queued in front of the waiting tasks (behind the running one), in the order they were given.
+bool IsFrontCommand(TTaskKind kind);
 
 enum TTaskState : uint8_t { tsPending = 0, tsRunning = 1, tsAborted = 2, tsFailed = 3, tsCompleted = 4 };
 
@@ -55,12 +64,25 @@ public:
     TFTPFileInfo FileInfo;
     int32_t Retries = 0;
     bool IsFolder = false;
+    // Queued by the worker's own reconnection (the connection and the return to the folder).
+    bool Automatic = false;
+    // The last failure's message, written by the worker before it reports the task done.
+    std::string Error;
 
     // Written by the window (abort) and by the worker.
     TTaskState State() const { return FState.load(); }
     void SetState(TTaskState s) { FState.store(s); }
+    // Pending to running; false when the task was aborted first.
+    bool Start() { return Move(tsPending, tsRunning); }
+    // Running to its final state; an abort that came first stays.
+    void Finish(TTaskState final) { Move(tsRunning, final); }
+    // Pending to failed, for a task given up before it ran.
+    bool FailUnrun() { return Move(tsPending, tsFailed); }
+    // Pending or running to aborted; a finished task keeps its state. Gives the state it left.
+    TTaskState Abort();
 
 private:
+    bool Move(TTaskState from, TTaskState to) { return FState.compare_exchange_strong(from, to); }
     std::atomic<TTaskState> FState{tsPending};
 };
 

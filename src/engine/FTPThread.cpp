@@ -1,9 +1,11 @@
 #include "engine/FTPThread.h"
 
+#include "engine/SessionFailure.h"
 #include <algorithm>
 #include <fstream>
 
 #include "ftp/IdFTP.h"
+#include "net/IdGlobal.h"
 #include "net/IdLogEvent.h"
 #include "rtl/Exception.h"
 
@@ -19,6 +21,23 @@ std::string TrimBlanks(const std::string& s)
     while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ')
         --e;
     return s.substr(b, e - b);
+}
+
+// A message on one line: its lines (a socket error has two) joined by one blank.
+std::string OneLine(const std::string& message)
+{
+    std::string line;
+    size_t start = 0;
+    while (start <= message.size()) {
+        size_t end = message.find_first_of("\r\n", start);
+        if (end == std::string::npos)
+            end = message.size();
+        const std::string part = TrimBlanks(message.substr(start, end - start));
+        if (!part.empty())
+            line += (line.empty() ? "" : " ") + part;
+        start = end + 1;
+    }
+    return line;
 }
 
 } // namespace
@@ -116,27 +135,51 @@ std::vector<std::string> TFTPThread::Errors() const
 void TFTPThread::WriteErrorFile()
 {
     std::ofstream out(FPlatform.AppFolder() + "err.txt", std::ios::binary | std::ios::trunc);
-    for (const std::string& line : Errors())
-        out << line << '\n';
+    for (const std::string& message : Errors()) {
+        const std::string line = OneLine(message);
+        if (!line.empty())
+            out << line << '\n';
+    }
 }
 
 // ---- the loop
 
 void TFTPThread::Execute()
 {
+    FWorkerThread = std::this_thread::get_id();
     while (!Terminated()) {
         RunQueue();
         Sleep();
     }
 }
 
+bool TFTPThread::OnWorker() const
+{
+    return std::this_thread::get_id() == FWorkerThread;
+}
+
+// Asleep the worker still looks at its session now and then, so that a server that closed an
+// idle connection is noticed without the window touching the socket.
 void TFTPThread::Sleep()
 {
     FAnswerYes = false;
     FAnswerAll = false;
+    constexpr auto kProbeEvery = std::chrono::milliseconds(100);
     std::unique_lock<std::mutex> g(FWakeLock);
     FSleeping = true;
-    FWakeSignal.wait(g, [this] { return Terminated() || !FQueue.IsEmpty(); });
+    while (!Terminated() && FQueue.IsEmpty()) {
+        if (FDropAsked) {
+            g.unlock();
+            DropRequested();
+            g.lock();
+            continue;
+        }
+        if (FWakeSignal.wait_for(g, kProbeEvery) == std::cv_status::timeout && FLastKnownConnected) {
+            g.unlock();
+            ProbeSession();
+            g.lock();
+        }
+    }
     FSleeping = false;
 }
 
@@ -157,27 +200,69 @@ bool TFTPThread::IsIdle() const
 void TFTPThread::RunQueue()
 {
     while (!Terminated() && !FQueue.IsEmpty()) {
-        FCurrent = FQueue.First();
-        if (FCurrent->State() != tsAborted && FCurrent->Kind != taskConnect && !IsConnected()) {
-            if (++FCurrent->Retries == 3)
-                FCurrent->SetState(tsAborted);
-            else
-                Reconnect();
-        }
-        TTaskPtr task = FQueue.TakeFirst();
+        DropRequested();
+        const TTaskPtr task = NextTask();
+        if (!task)
+            continue;
         FCurrent = task;
-        if (task->State() != tsAborted)
-            RunTask(task);
+        RunGuarded(task);
+        if (IsFrontCommand(task->Kind))
+            NotifyTask(OnCommandDone, task);
         NotifyTask(OnTaskDone, task);
         FCurrent.reset();
     }
 }
 
+// The front task once the session it needs is there; null when it was given up or its turn
+// has to wait (a reconnection went in front of it).
+TTaskPtr TFTPThread::NextTask()
+{
+    const TTaskPtr front = FQueue.First();
+    if (!front)
+        return nullptr;
+    FCurrent = front;
+    if (front->State() != tsAborted && NeedsSession(*front) && !IsConnected()) {
+        ++front->Retries;
+        if (FGivenUp) {
+            FQueue.TakeFirst();
+            front->Error = "Not connected.";
+            EndUnrun(front);
+            return nullptr;
+        }
+        if (!WaitBeforeReconnect(front))
+            return nullptr;
+        QueueReconnection(!front->Automatic);
+    }
+    return FQueue.TakeFirst();
+}
+
+// Nothing that goes wrong in a task ends the loop: the task fails, the failure is recorded and
+// shown on the Log page, and the next task runs.
+void TFTPThread::RunGuarded(const TTaskPtr& task)
+{
+    std::string fault;
+    try {
+        if (task->Start())
+            RunTask(task);
+    } catch (const std::exception& e) {
+        fault = e.what();
+    } catch (...) {
+        fault = "unknown exception";
+    }
+    FAbort.TaskEnded();
+    if (fault.empty())
+        return;
+    const std::string message = "Unexpected failure in the worker: " + fault;
+    task->Error = message;
+    task->Finish(tsFailed);
+    AddError(message);
+    FProtocolLine = message;
+    Notify(OnProtocolLine);
+}
+
 void TFTPThread::RunTask(const TTaskPtr& task)
 {
-    task->SetState(tsRunning);
-    FTaskRunning = true;
-    std::lock_guard<std::recursive_mutex> session(FSessionLock);
+    FAbort.TaskStarted(task.get());
     switch (task->Kind) {
     case taskConnect: ConnectProcedure(); break;
     case taskShellOpen: FPlatform.ShellOpen(task->Source); break;
@@ -189,13 +274,22 @@ void TFTPThread::RunTask(const TTaskPtr& task)
     case taskRemoveDir: RunWithRetry(&TFTPThread::DoRemoveDir); break;
     case taskGet: RunWithRetry(&TFTPThread::DoGet); break;
     case taskPut: RunWithRetry(&TFTPThread::DoPut); break;
+    case taskRename:
+    case taskMove: RunWithRetry(&TFTPThread::DoRename); break;
+    case taskChmod: RunWithRetry(&TFTPThread::DoChmod); break;
+    case taskSetType: RunWithRetry(&TFTPThread::DoSetType); break;
     }
-    FTaskRunning = false;
-    FAbortRunning = false;
-    FAbortSince = 0;
+    // The directory the window shows changed: its listing comes next, before anything waiting.
+    const bool changesListing = task->Kind == taskRename || task->Kind == taskMove || task->Kind == taskChmod;
+    if (changesListing && task->State() == tsCompleted) {
+        TTaskPtr list = NewTask(taskList);
+        list->Automatic = true;
+        EnqueueFront(std::move(list), true);
+    }
 }
 
-// A server that closed an idle connection gets one reconnect and a second run.
+// A server that closed an idle connection gets one reconnect and a second run; a server that
+// did not answer in time fails the task and loses the session, so the next task reconnects.
 void TFTPThread::RunWithRetry(void (TFTPThread::*procedure)())
 {
     const TTaskPtr task = FCurrent;
@@ -204,28 +298,42 @@ void TFTPThread::RunWithRetry(void (TFTPThread::*procedure)())
     } catch (const std::exception& e) {
         const std::string message = TrimBlanks(e.what());
         AddError(message);
-        const bool dropped = message == "No Transfer Timeout (300 seconds): closing control connection." ||
-                             message == "Connection Closed Gracefully." ||
-                             message == "Connection Closed Gracefuly.";
-        if (!dropped || task->State() == tsAborted || Terminated()) {
-            if (task->State() != tsAborted)
-                task->SetState(tsFailed);
-        } else {
-            try {
-                DropConnection();
-                Log("Reconnecting");
-                FFTP->ConnectAndLogin(true, -1);
-                FLastKnownConnected = true;
-                (this->*procedure)();
-            } catch (const std::exception& again) {
-                AddError(TrimBlanks(again.what()));
-                if (task->State() != tsAborted)
-                    task->SetState(tsFailed);
-            }
-        }
+        const TSessionFailure kind = ClassifyFailure(e);
+        if (kind == TSessionFailure::TimedOut)
+            DropConnection();
+        if (kind != TSessionFailure::Lost || task->State() == tsAborted || Terminated())
+            Failed(task, message);
+        else if (!RetryAfterLoss(procedure))
+            return;
     }
-    if (task->State() == tsRunning)
-        task->SetState(tsCompleted);
+    task->Finish(tsCompleted);
+}
+
+bool TFTPThread::RetryAfterLoss(void (TFTPThread::*procedure)())
+{
+    const TTaskPtr task = FCurrent;
+    try {
+        DropConnection();
+        Log("Reconnecting");
+        FFTP->ConnectAndLogin(true, -1);
+        FLastKnownConnected = true;
+        FConnectFailures = 0;
+        (this->*procedure)();
+        return true;
+    } catch (const std::exception& again) {
+        const std::string message = TrimBlanks(again.what());
+        AddError(message);
+        Failed(task, message);
+        if (ClassifyFailure(again) == TSessionFailure::TimedOut)
+            DropConnection();
+        return false;
+    }
+}
+
+void TFTPThread::Failed(const TTaskPtr& task, const std::string& message)
+{
+    task->Error = message;
+    task->Finish(tsFailed);
 }
 
 void TFTPThread::ConnectProcedure()
@@ -238,17 +346,20 @@ void TFTPThread::ConnectProcedure()
             DropConnection();
         FFTP->ConnectAndLogin(true, -1);
         FLastKnownConnected = true;
-        FCurrent->SetState(tsCompleted);
+        FConnectFailures = 0;
+        FGivenUp = false;
+        FCurrent->Finish(tsCompleted);
         Notify(OnConnected);
     } catch (const std::exception& e) {
         FLastKnownConnected = false;
-        if (FCurrent->State() != tsAborted)
-            FCurrent->SetState(tsFailed);
         const std::string message = e.what();
+        Failed(FCurrent, message);
         AddError(message);
-        FConnectError = message.compare(0, 16, "Login incorrect.") == 0
+        // Servers word a refused login in their own way; the code says it: 530 to USER or PASS.
+        const auto* reply = dynamic_cast<const EIdProtocolReplyError*>(&e);
+        FConnectError = reply != nullptr && reply->ReplyCode == 530
                             ? "Login incorrect. Check your username and password."
                             : "Connect failed. Check if the server address was written correctly.";
-        Notify(OnConnectFailed);
+        ConnectFailed(message);
     }
 }

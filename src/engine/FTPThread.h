@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/AbortState.h"
 #include "engine/EnginePlatform.h"
 #include "engine/FTPTask.h"
 #include "engine/TaskQueue.h"
@@ -49,26 +50,43 @@ public:
     void AddRemoveDir(const std::string& remotePath);
     void AddMakeDir(const std::string& remotePath);
     void AddShellOpen(const std::string& localPath);
+    // The commands that go in front of the waiting tasks, behind the running one. Each reports
+    // its outcome through OnCommandDone; a rename, move or permission change that succeeds puts
+    // a listing of the current folder right behind it.
+    void AddRename(const std::string& oldName, const std::string& newName);
+    void AddMove(const std::string& oldPath, const std::string& newPath);
+    // Sends "SITE chmod MODE NAME".
+    void AddChmod(const std::string& name, const std::string& mode);
+    // The transfer type choice of the connection bar: 0 automatic, 1 ASCII, 2 Binary. Without a
+    // session it only sets the type for the next login.
+    void AddSetType(int choice);
     void AbortTask(const TTaskPtr& task);
+    // From the worker: the reconnection after a loss. From the window: the user's own reconnect,
+    // which also ends a given-up state.
     void Reconnect();
 
     // ---- session
     // Writes the anonymous defaults into an empty login of the record; the settings reach the
     // FTP client when the next connect task starts, never a task that is still running.
     void ApplySite(SiteRecord& site, const ProxyBlock& proxy);
+    // On the worker a check of the socket; elsewhere the worker's last finding, which it renews
+    // while it sleeps: the window never touches the session.
     bool IsConnected();
+    // On the worker at once; from the window the worker closes the session before its next task.
     void DropConnection();
     // Asleep with nothing queued: no task runs or waits.
     bool IsIdle() const;
-    // Runs fn with the FTP client while no task uses it (the window's direct commands).
-    void WithSession(const std::function<void(TIdFTP&)>& fn);
     // Ends the worker soon: no more tasks, a blocked transfer is cut off.
     void Stop();
     void Log(const std::string& text);
     void AddError(const std::string& text);
     std::vector<std::string> Errors() const;
-    // The transfer type choice of the connection bar: 0 automatic, 1 ASCII, 2 Binary.
-    void SetTransferChoice(int index);
+    // Applied to the FTP client at the next connect (tests shorten them).
+    void SetReplyTimeout(int milliseconds);
+    // The first wait before a reconnection after a loss; each further one doubles it.
+    void SetReconnectWait(int milliseconds) { FReconnectWaitMs = milliseconds; }
+    // Reconnection attempts in a row before the waiting tasks are given up.
+    static constexpr int kReconnectAttempts = 3;
 
     // ---- fields the window reads inside notifications
     TTaskQueue FQueue;
@@ -82,7 +100,6 @@ public:
     std::atomic<bool> FAnswerYes{false};
     std::atomic<bool> FAnswerAll{false};
     std::atomic<bool> FAutoType{true};
-    std::atomic<bool> FAbortRunning{false};
     int64_t FTotalBytes = 0;
     float FProgress = 0;
     float FSpeed = 0;
@@ -98,6 +115,9 @@ public:
     TEngineNotify OnLog, OnProtocolLine, OnConnected, OnConnectFailed, OnDisconnected, OnListing, OnProgress,
         OnDownloaded, OnFileExists, OnConfirmDelete;
     TTaskNotify OnTaskAdded, OnTaskDone;
+    // A front command ended (before its OnTaskDone); a failed one carries the session's text in
+    // its Error.
+    TTaskNotify OnCommandDone;
 
     // ---- lookups shared with the remote list (on the worker, or on the window inside OnListing)
     bool RemoteExists(const std::string& path);
@@ -110,23 +130,37 @@ protected:
 private:
     // loop and runner
     void RunQueue();
+    TTaskPtr NextTask();
+    void RunGuarded(const TTaskPtr& task);
     void Sleep();
     void RunTask(const TTaskPtr& task);
     void RunWithRetry(void (TFTPThread::*procedure)());
+    bool RetryAfterLoss(void (TFTPThread::*procedure)());
+    void Failed(const TTaskPtr& task, const std::string& message);
     void ConnectProcedure();
     bool Notify(const TEngineNotify& handler);
     bool NotifyTask(const TTaskNotify& handler, const TTaskPtr& task);
     void Enqueue(TTaskPtr task);
+    void EnqueueFront(TTaskPtr task, bool atHead = false);
+    void EndUnrun(const TTaskPtr& task);
     TTaskPtr NewTask(TTaskKind kind, std::string source = {}, std::string destination = {});
     void Wake();
     void ApplyPendingSettings();
     void AttachHandlers();
     void Watchdog();
+    bool OnWorker() const;
+    bool ProbeSession();
+    void DropRequested();
+    // reconnection after a loss
+    bool NeedsSession(const TFTPTask& task) const;
+    bool WaitBeforeReconnect(const TTaskPtr& front);
+    void QueueReconnection(bool withReturn);
+    void GiveUpWaitingTasks(const std::string& error);
+    void ConnectFailed(const std::string& message);
     // progress
     void WorkBegin(int64_t total);
     void Work(bool writing, int64_t count);
     void WorkEnd();
-    std::unique_lock<std::recursive_mutex> LockSession();
     bool ReportDue(float progress);
     int64_t FLastReportCount = -1;
     float FLastReportProgress = 0;
@@ -144,6 +178,9 @@ private:
     void GetFolder(const TFTPFileInfo& info);
     void DoPut();
     void PutFolder();
+    void DoRename();
+    void DoChmod();
+    void DoSetType();
     void ChooseTransferType();
     bool Confirm(const TEngineNotify& question);
     // why, when given, receives the reason a link could not be followed.
@@ -157,20 +194,25 @@ private:
     mutable std::mutex FWakeLock;
     std::condition_variable FWakeSignal;
     bool FSleeping = false;
-    std::recursive_mutex FSessionLock;
-    std::atomic<bool> FTaskRunning{false};
     std::atomic<bool> FLastKnownConnected{false};
+    std::atomic<bool> FDropAsked{false};
+    std::thread::id FWorkerThread;
+    // Failed connection attempts in a row since the last success or the user's own connect.
+    std::atomic<int> FConnectFailures{0};
+    // Set after the last attempt failed: tasks fail at once until the user connects again.
+    std::atomic<bool> FGivenUp{false};
+    std::atomic<int> FUserConnects{0};
+    std::atomic<int> FReconnectWaitMs{1000};
     mutable std::mutex FErrorsLock;
     std::vector<std::string> FErrors;
     mutable std::mutex FSettingsLock;
     std::unique_ptr<TSessionSettings> FPendingSettings;
-    int FPendingTransferChoice = -1;
+    int FReplyTimeoutMs = 60000;
     std::string FHostName;
+    TAbortState FAbort;
     // watchdog: cuts a transfer off when an abort or a stop is not acted on in time
     std::thread FWatchdog;
     std::atomic<bool> FWatchdogStop{false};
-    std::atomic<int64_t> FAbortSince{0};
-    std::atomic<int64_t> FStopSince{0};
 };
 
 // The password written into a site that has none.

@@ -25,6 +25,10 @@ void TFTPThread::Enqueue(TTaskPtr task)
 
 void TFTPThread::AddConnect()
 {
+    // The user's connect starts a new series of attempts and ends a wait for the old one.
+    FGivenUp = false;
+    FConnectFailures = 0;
+    ++FUserConnects;
     Enqueue(NewTask(taskConnect));
 }
 
@@ -95,33 +99,47 @@ void TFTPThread::AbortTask(const TTaskPtr& task)
 {
     if (!task)
         return;
-    if (task->State() == tsRunning) {
-        FAbortRunning = true;
-        int64_t expected = 0;
-        FAbortSince.compare_exchange_strong(expected,
-                                            std::chrono::steady_clock::now().time_since_epoch().count());
-    }
-    task->SetState(tsAborted);
+    // The request names the task: if it has ended meanwhile, the next one is not touched.
+    if (task->Abort() == tsRunning)
+        FAbort.RequestAbort(task.get());
+    // A reconnection may be waiting for this task's turn.
+    Wake();
 }
 
-void TFTPThread::Reconnect()
+// Behind the running task and the front commands queued before, never between a reconnection
+// and its return to the folder; at the very head for what the task just ended needs next.
+void TFTPThread::EnqueueFront(TTaskPtr task, bool atHead)
 {
-    Log("Reconnecting");
-    TTaskPtr connect = std::make_shared<TFTPTask>();
-    connect->Kind = taskConnect;
-    TTaskPtr back = std::make_shared<TFTPTask>();
-    back->Kind = taskChangeDir;
     {
-        // The window and the worker both queue: numbers and the last task move together.
         std::lock_guard<std::mutex> g(FNumberLock);
-        back->Source = FCurrentDir;
-        connect->Id = ++FNextId;
-        back->Id = ++FNextId;
-        FQueue.InsertFront(connect, back);
-        FLastTask = back;
+        task->Id = ++FNextId;
+        FQueue.InsertAfterLeading(task, [atHead](const TFTPTask& waiting) {
+            return !atHead && (waiting.Automatic || IsFrontCommand(waiting.Kind));
+        });
     }
-    // Reported outside the queue's lock: the window may take its time.
-    NotifyTask(OnTaskAdded, connect);
-    NotifyTask(OnTaskAdded, back);
+    NotifyTask(OnTaskAdded, task);
     Wake();
+}
+
+void TFTPThread::AddRename(const std::string& oldName, const std::string& newName)
+{
+    EnqueueFront(NewTask(taskRename, oldName, newName));
+}
+
+void TFTPThread::AddMove(const std::string& oldPath, const std::string& newPath)
+{
+    EnqueueFront(NewTask(taskMove, oldPath, newPath));
+}
+
+void TFTPThread::AddChmod(const std::string& name, const std::string& mode)
+{
+    EnqueueFront(NewTask(taskChmod, name, mode));
+}
+
+void TFTPThread::AddSetType(int choice)
+{
+    static const char* const kChoices[] = {"Auto", "ASCII", "Binary"};
+    if (choice < 0 || choice > 2)
+        return;
+    EnqueueFront(NewTask(taskSetType, kChoices[choice]));
 }

@@ -32,11 +32,10 @@ void TFTPThread::ApplySite(SiteRecord& site, const ProxyBlock& proxy)
 void TFTPThread::ApplyPendingSettings()
 {
     std::unique_ptr<TSessionSettings> s;
-    int choice = -1;
     {
         std::lock_guard<std::mutex> g(FSettingsLock);
         s = std::move(FPendingSettings);
-        std::swap(choice, FPendingTransferChoice);
+        FFTP->ReplyTimeoutMs = FReplyTimeoutMs;
     }
     if (s) {
         FFTP->SetHost(s->Host);
@@ -59,28 +58,12 @@ void TFTPThread::ApplyPendingSettings()
         proxy.Port = s->ProxyPort;
         proxy.ProxyType = s->ProxyHost.empty() ? fpcmNone : fpcmUserSite;
     }
-    if (choice > 0)
-        FFTP->SetTransferType(choice == 2 ? ftBinary : ftASCII);
 }
 
-void TFTPThread::SetTransferChoice(int index)
+void TFTPThread::SetReplyTimeout(int milliseconds)
 {
-    FAutoType = index == 0;
-    if (index == 0)
-        return;
-    // Sent now when no task holds the session; otherwise before the next task that connects
-    // or when the running one is done.
-    std::unique_lock<std::recursive_mutex> session(FSessionLock, std::try_to_lock);
-    if (session.owns_lock() && !FTaskRunning) {
-        try {
-            FFTP->SetTransferType(index == 2 ? ftBinary : ftASCII);
-        } catch (const std::exception& e) {
-            AddError(e.what());
-        }
-        return;
-    }
     std::lock_guard<std::mutex> g(FSettingsLock);
-    FPendingTransferChoice = index;
+    FReplyTimeoutMs = milliseconds;
 }
 
 std::string TFTPThread::HostName() const
@@ -91,11 +74,12 @@ std::string TFTPThread::HostName() const
 
 bool TFTPThread::IsConnected()
 {
-    // While a task holds the session, the window gets the last known answer: the socket is the
-    // worker's alone.
-    std::unique_lock<std::recursive_mutex> session(FSessionLock, std::try_to_lock);
-    if (!session.owns_lock())
-        return FLastKnownConnected;
+    return OnWorker() ? ProbeSession() : FLastKnownConnected.load();
+}
+
+// On the worker: a read that waits at most a millisecond tells whether the peer has closed.
+bool TFTPThread::ProbeSession()
+{
     if (!FFTP->IsConnected()) {
         FLastKnownConnected = false;
         return false;
@@ -111,26 +95,15 @@ bool TFTPThread::IsConnected()
     }
 }
 
-// The window may find a task just started (the timer's reconnection can wake the worker while a
-// question box is open): it keeps serving the worker's notifications while it waits, or both
-// threads would wait for each other.
-std::unique_lock<std::recursive_mutex> TFTPThread::LockSession()
-{
-    std::unique_lock<std::recursive_mutex> session(FSessionLock, std::defer_lock);
-    if (!Sync::IsMainThread()) {
-        session.lock();
-        return session;
-    }
-    while (!session.try_lock()) {
-        Sync::CheckSynchronize();
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return session;
-}
-
 void TFTPThread::DropConnection()
 {
-    const auto session = LockSession();
+    if (!OnWorker()) {
+        // The worker closes it before its next task; the window sees the session gone now.
+        FDropAsked = true;
+        FLastKnownConnected = false;
+        Wake();
+        return;
+    }
     try {
         FFTP->Disconnect();
     } catch (const std::exception& e) {
@@ -139,18 +112,16 @@ void TFTPThread::DropConnection()
     FLastKnownConnected = false;
 }
 
-void TFTPThread::WithSession(const std::function<void(TIdFTP&)>& fn)
+void TFTPThread::DropRequested()
 {
-    const auto session = LockSession();
-    fn(*FFTP);
+    if (FDropAsked.exchange(false))
+        DropConnection();
 }
 
 void TFTPThread::Stop()
 {
     Terminate();
-    int64_t expected = 0;
-    FStopSince.compare_exchange_strong(expected, std::chrono::steady_clock::now().time_since_epoch().count());
-    FAbortRunning = true;
+    FAbort.RequestStop();
     Wake();
 }
 
@@ -158,20 +129,9 @@ void TFTPThread::Stop()
 // grace period the sockets are shut down from here and the blocked call returns with an error.
 void TFTPThread::Watchdog()
 {
-    using namespace std::chrono;
-    constexpr int64_t kAbortGrace = duration_cast<steady_clock::duration>(seconds(2)).count();
-    constexpr int64_t kStopGrace = duration_cast<steady_clock::duration>(milliseconds(300)).count();
     while (!FWatchdogStop) {
-        std::this_thread::sleep_for(milliseconds(50));
-        const int64_t now = steady_clock::now().time_since_epoch().count();
-        const int64_t abortSince = FAbortSince.load();
-        const int64_t stopSince = FStopSince.load();
-        const bool abortLate = abortSince != 0 && now - abortSince > kAbortGrace && FTaskRunning;
-        const bool stopLate = stopSince != 0 && now - stopSince > kStopGrace && !Finished();
-        if (abortLate || stopLate) {
-            FFTP->ShutdownConnections();
-            FAbortSince = 0;
-        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        FAbort.CutIfOverdue(TAbortState::Clock::now(), !Finished(), [this] { FFTP->ShutdownConnections(); });
     }
 }
 
@@ -212,8 +172,7 @@ bool TFTPThread::ReportDue(float progress)
 
 void TFTPThread::Work(bool writing, int64_t count)
 {
-    if (FAbortRunning) {
-        FAbortRunning = false;
+    if (FAbort.TakeRequest(FCurrent.get())) {
         try {
             FFTP->AbortTransfer();
         } catch (const std::exception& e) {

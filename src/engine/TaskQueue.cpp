@@ -52,3 +52,20 @@ void TTaskQueue::Clear()
     std::lock_guard<std::mutex> g(FLock);
     FTasks.clear();
 }
+
+void TTaskQueue::InsertAfterLeading(TTaskPtr task, const std::function<bool(const TFTPTask&)>& stays)
+{
+    std::lock_guard<std::mutex> g(FLock);
+    auto at = FTasks.begin();
+    while (at != FTasks.end() && stays(**at))
+        ++at;
+    FTasks.insert(at, std::move(task));
+}
+
+std::vector<TTaskPtr> TTaskQueue::TakeAll()
+{
+    std::lock_guard<std::mutex> g(FLock);
+    std::vector<TTaskPtr> all(FTasks.begin(), FTasks.end());
+    FTasks.clear();
+    return all;
+}

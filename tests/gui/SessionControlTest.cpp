@@ -224,7 +224,8 @@ TEST_F(SessionControl, ADroppedIdleSessionIsNoticedOnceAndReconnectReturnsToTheF
     w.Worker->AddChangeDir("inner");
     ASSERT_TRUE(WaitUntil([&] { return w.Worker->FCurrentDir == "/inner" && w.Worker->IsIdle(); }));
     KillFtpSessions();
-    QTest::qWait(200);
+    // The sleeping worker notices the closed connection by itself.
+    ASSERT_TRUE(WaitUntil([&] { return !w.Worker->IsConnected(); }));
     answers.Next = {mrNo};
     w.Timer1Timer();
     EXPECT_EQ(w.StatusPanel1->text(), "Not connected");
@@ -238,7 +239,7 @@ TEST_F(SessionControl, ADroppedIdleSessionIsNoticedOnceAndReconnectReturnsToTheF
         WaitUntil([&] { return w.StatusPanel1->text().startsWith("Connected") && w.Worker->IsIdle(); }));
     EXPECT_EQ(w.Worker->FCurrentDir, "/inner");
     KillFtpSessions();
-    QTest::qWait(200);
+    ASSERT_TRUE(WaitUntil([&] { return !w.Worker->IsConnected(); }));
     answers.Next = {mrYes};
     w.Timer1Timer();
     EXPECT_EQ(answers.Asked.size(), 2);
@@ -312,21 +313,28 @@ TEST_F(SessionControl, SiteBoxNewNamesCaseAndDelete)
     EXPECT_EQ(w.SiteData.Sites.Get(0).LoginName.Str(), server.User());
 }
 
-TEST_F(SessionControl, BinaryWithNoCurrentSiteStillSetsTheClientsType)
+TEST_F(SessionControl, TransferTypeWithNoSessionIsATaskThatOnlySetsTheClientsType)
 {
     ProgramRun run(app.Path(), tmp.Path());
     TMainFrm& w = run.main();
     EXPECT_EQ(w.CurrentSite, -1);
-    w.Worker->WithSession([](TIdFTP& ftp) { ftp.SetTransferType(ftASCII); });
-    w.ComboBox2->setCurrentIndex(2);
-    emit w.ComboBox2->activated(2);
-    TIdFTPTransferType type = ftASCII;
-    w.Worker->WithSession([&](TIdFTP& ftp) { type = ftp.TransferType(); });
-    EXPECT_EQ(type, ftBinary);
+    for (const int choice : {1, 2}) {
+        w.ComboBox2->setCurrentIndex(choice);
+        emit w.ComboBox2->activated(choice);
+    }
+    // Both run in order without a session (no reconnection) and show as rows.
+    ASSERT_TRUE(WaitUntil([&] { return w.Worker->IsIdle(); }));
+    EXPECT_EQ(w.Worker->FFTP->TransferType(), ftBinary);
     EXPECT_FALSE(w.Worker->FAutoType);
+    QStringList rows;
+    for (int i = 0; i < w.ListView2->topLevelItemCount(); ++i)
+        rows << w.ListView2->topLevelItem(i)->text(0) + " " + w.ListView2->topLevelItem(i)->text(1) + " " +
+                    w.ListView2->topLevelItem(i)->text(3);
+    EXPECT_EQ(rows, (QStringList{"TYPE Completed ASCII", "TYPE Completed Binary"}));
     w.ComboBox2->setCurrentIndex(0);
     emit w.ComboBox2->activated(0);
-    EXPECT_TRUE(w.Worker->FAutoType);
+    ASSERT_TRUE(WaitUntil([&] { return w.Worker->IsIdle() && w.Worker->FAutoType; }));
+    EXPECT_TRUE(answers.Messages.isEmpty());
 }
 
 TEST_F(SessionControl, PortThatIsNotANumberKeepsTheStoredPort)

@@ -39,6 +39,16 @@ EngineHarness::EngineHarness()
     w.OnListing = [this] {
         Events.push_back("Listing");
         ++Listings;
+        // Inside the notification the worker waits: its listing is ours to read.
+        LastListing.clear();
+        const TIdFTPListItems& items = Worker->FFTP->ParsedListing();
+        for (int i = 0; i < items.Count(); ++i)
+            LastListing.push_back(items[i].EntryName);
+    };
+    w.OnCommandDone = [this](const TTaskPtr& t) {
+        Events.push_back(std::string("CommandDone ") + TaskKindCaption(t->Kind) + " " +
+                         StateText(t->State()));
+        CommandErrors.push_back(t->Error);
     };
     w.OnDownloaded = [this] { Events.push_back("Downloaded"); };
     auto ask = [this](const std::string& text) {
@@ -135,17 +145,6 @@ int EngineHarness::CountEvents(const std::string& name) const
     for (const std::string& e : Events)
         n += e == name ? 1 : 0;
     return n;
-}
-
-std::vector<std::string> EngineHarness::CurrentNames()
-{
-    std::vector<std::string> names;
-    Worker->WithSession([&](TIdFTP& ftp) {
-        const TIdFTPListItems& items = ftp.ParsedListing();
-        for (int i = 0; i < items.Count(); ++i)
-            names.push_back(items[i].EntryName);
-    });
-    return names;
 }
 
 std::string ReadFileBytes(const std::string& path)

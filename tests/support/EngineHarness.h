@@ -13,7 +13,13 @@
 
 class TestPlatform : public TEnginePlatform {
 public:
-    void ShellOpen(const std::string& path) override { Opened.push_back(path); }
+    void ShellOpen(const std::string& path) override
+    {
+        if (ShellOpenHook)
+            ShellOpenHook(path);
+        Opened.push_back(path);
+    }
+    std::function<void(const std::string&)> ShellOpenHook;
     std::string AppFolder() override { return Folder.Path() + "/"; }
     TempDir Folder;
     std::vector<std::string> Opened;
@@ -44,6 +50,8 @@ public:
     int ConnectFailures = 0;
     std::string LastConnectError;
     int Listings = 0;
+    // The Error of every front command reported done, in order.
+    std::vector<std::string> CommandErrors;
 
     // Serves notifications until pred holds or the time is up; false on time-out.
     bool RunUntil(const std::function<bool()>& pred,
@@ -56,7 +64,9 @@ public:
     std::vector<std::string> RowKinds() const;
     const TaskRow* Row(int id) const;
     int CountEvents(const std::string& name) const;
-    std::vector<std::string> CurrentNames();
+    // The names of the last listing, as the window read them inside its notification.
+    std::vector<std::string> CurrentNames() const { return LastListing; }
+    std::vector<std::string> LastListing;
     SiteRecord Site;
     ProxyBlock Proxy;
 };

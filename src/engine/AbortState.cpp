@@ -1,0 +1,61 @@
+#include "engine/AbortState.h"
+
+void TAbortState::TaskStarted(const TFTPTask* task)
+{
+    std::lock_guard<std::mutex> g(FLock);
+    FRunning = task;
+    FAbortAsked = false;
+}
+
+void TAbortState::TaskEnded()
+{
+    std::lock_guard<std::mutex> g(FLock);
+    FRunning = nullptr;
+    FAbortAsked = false;
+}
+
+bool TAbortState::TakeRequest(const TFTPTask* task)
+{
+    std::lock_guard<std::mutex> g(FLock);
+    if (task == nullptr || task != FRunning)
+        return false;
+    const bool asked = FAbortAsked || (FStopAsked && !FStopTaken);
+    FAbortAsked = false;
+    FStopTaken = FStopTaken || FStopAsked;
+    return asked;
+}
+
+void TAbortState::RequestAbort(const TFTPTask* task)
+{
+    std::lock_guard<std::mutex> g(FLock);
+    if (task == nullptr || task != FRunning || FAbortAsked)
+        return;
+    FAbortAsked = true;
+    FAbortAskedAt = Clock::now();
+}
+
+void TAbortState::RequestStop()
+{
+    std::lock_guard<std::mutex> g(FLock);
+    if (FStopAsked)
+        return;
+    FStopAsked = true;
+    FStopAskedAt = Clock::now();
+}
+
+bool TAbortState::Stopping() const
+{
+    std::lock_guard<std::mutex> g(FLock);
+    return FStopAsked;
+}
+
+void TAbortState::CutIfOverdue(Clock::time_point now, bool workerInLoop, const std::function<void()>& cut)
+{
+    std::lock_guard<std::mutex> g(FLock);
+    const bool abortLate = FAbortAsked && FRunning != nullptr && now - FAbortAskedAt > AbortGrace;
+    const bool stopLate = FStopAsked && workerInLoop && now - FStopAskedAt > StopGrace;
+    if (!abortLate && !stopLate)
+        return;
+    FAbortAsked = false;
+    cut();
+}
