@@ -282,6 +282,12 @@ template <typename Body> void TIdFTP::RunTransfer(Body body)
         EndTransfer();
         DropControl();
         throw;
+    } catch (const EIdSocketError& e) {
+        EndTransfer();
+        BringBackInStep();
+        if (IsConnected())
+            throw EIdFTPDataConnectionError(e.Message(), e.SocketErrorCode);
+        throw;
     } catch (...) {
         EndTransfer();
         BringBackInStep();

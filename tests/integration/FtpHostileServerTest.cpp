@@ -410,7 +410,7 @@ void Serve(ScriptedFtpServer& s, const Row& row)
 void Connect(EngineHarness& h, int port, const Row& row)
 {
     h.Worker->OnConnected = [&h] { h.Events.push_back("Connected"); };
-    h.Worker->FFTP->ReplyTimeoutMs = row.ReplyTimeoutMs;
+    h.Worker->SetReplyTimeout(row.ReplyTimeoutMs);
     h.Site = SiteRecord::NewSite("127.0.0.1");
     h.Site.PortNumber = port;
     h.Site.LoginName.Assign("u");
@@ -445,7 +445,8 @@ TEST(FtpHostileServer, EveryBehaviourLeavesTheNextTwoCommandsTheirOwnReplies)
         fs::create_directory(base);
         RowRun run{row, h, s, base};
         row.Act(run);
-        ASSERT_TRUE(h.RunUntilIdle(60s));
+        ASSERT_TRUE(h.RunUntilIdle(60s))
+            << Joined(s.Commands()) << Joined(h.Events) << Joined(h.Worker->Errors());
         row.Check(run);
 
         const size_t next = h.Rows.size();
