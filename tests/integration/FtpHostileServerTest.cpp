@@ -9,6 +9,7 @@
 #include <fstream>
 #include <functional>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include "ftp/IdFTP.h"
 #include "support/EngineHarness.h"
@@ -379,6 +380,19 @@ std::vector<Row> Rows()
                         r.H.Worker->AddPut(r.Local("up.bin"), "/up.bin", false);
                     },
                     [](RowRun& r) { EXPECT_EQ(r.RowState("PUT"), "Failed"); }});
+    rows.push_back({"a name of 255 bytes",
+                    [](ScriptedFtpServer& s) { Download(s, "/" + std::string(251, 'n') + ".bin", "long"); },
+                    [](RowRun& r) {
+                        const std::string name = std::string(251, 'n') + ".bin";
+                        Get(r, "/" + name, r.Local(name));
+                    },
+                    [](RowRun& r) {
+                        const std::string path = r.Local(std::string(251, 'n') + ".bin");
+                        EXPECT_EQ(ReadFileBytes(path), "long");
+                        const mode_t mask = ::umask(0);
+                        ::umask(mask);
+                        EXPECT_EQ(static_cast<mode_t>(fs::status(path).permissions()) & 0777, 0666 & ~mask);
+                    }});
     Row block{"a line \"123 x\" inside a \"220-\" block", [](ScriptedFtpServer&) {}, [](RowRun&) {},
               [](RowRun& r) { EXPECT_EQ(r.H.CountEvents("Connected"), 1); }};
     block.Greeting = "220-Welcome\n123 x\n220 ready";
