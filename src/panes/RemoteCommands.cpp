@@ -8,7 +8,6 @@
 #include "app/Questions.h"
 #include "ftp/IdFTP.h"
 #include "panes/RemotePane.h"
-#include "panes/RemoteSessionCommands.h"
 #include "panes/RemoteText.h"
 #include "panes/Unit3.h"
 
@@ -170,37 +169,18 @@ void TRemotePane::Permissions1Click()
     const std::string mode = form->LabeledEdit2->text().toStdString();
     FMain.AppendLog(QStringLiteral("chmod ") + QString::fromStdString(mode) + QLatin1Char(' ') +
                     DisplayName(row->Info->Name));
-    QueueSiteCommand("chmod " + mode + " " + row->Info->Name);
+    QueueChmod(row->Info->Name, mode);
 }
 
+// The worker runs both in front of the waiting tasks; a refusal comes back as a box, success
+// brings a new listing.
 void TRemotePane::QueueRename(const std::string& oldName, const std::string& newName)
 {
-    RunOnSession([oldName, newName](TIdFTP& ftp) { ftp.RenameRemote(oldName, newName); });
+    FMain.Worker->AddRename(oldName, newName);
 }
 
-void TRemotePane::QueueSiteCommand(const std::string& command)
+void TRemotePane::QueueChmod(const std::string& name, const std::string& mode)
 {
-    RunOnSession([command](TIdFTP& ftp) { ftp.SiteCommand(command); });
+    FMain.Worker->AddChmod(name, mode);
 }
 
-// A refusal keeps the list as it is; success shows the change through a new listing.
-void TRemotePane::RunOnSession(std::function<void(TIdFTP&)> command)
-{
-    if (!FCommands)
-        FCommands = std::make_unique<TRemoteSessionCommands>(FMain.Worker.get());
-    FCommands->Run(std::move(command), [this](const QString& error) {
-        if (error.isEmpty())
-            FMain.Worker->AddList();
-        else
-            ReportCommandFailure(error);
-    });
-}
-
-void TRemotePane::ReportCommandFailure(const QString& error)
-{
-    if (Questions::MessageHook) {
-        Questions::MessageHook(error);
-        return;
-    }
-    QMessageBox::critical(&FMain, FMain.windowTitle(), error);
-}
