@@ -312,11 +312,14 @@ TEST(IdTCPConnection, DisconnectReportsStatusesAndFreesOwnedHandler)
 
 TEST(IdTCPConnection, ResetKeepsWhatArrivedBeforeIt)
 {
+    // As above: the reset comes once the client is connected.
     LoopbackPeer peer([](int fd) {
+        LoopbackPeer::ReceiveAll(fd, 1);
         LoopbackPeer::SendAll(fd, Pattern(1000));
         LoopbackPeer::ArmReset(fd);
     });
     auto c = ConnectTo(peer);
+    c->SendText("x");
     TStringStream stream;
     EXPECT_THROW(c->ReceiveToStream(stream, -1, true), EIdSocketError);
     EXPECT_EQ(stream.DataString(), Pattern(1000));
