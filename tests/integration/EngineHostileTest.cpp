@@ -78,6 +78,13 @@ TEST(EngineHostile, FolderDownloadRefusesNamesThatLeaveTheFolderOrInjectCommands
         .SendData(listing)
         .Reply("226 done")
         .Expect("CWD /", "250 ok")
+        // The one plain name is fetched; the garbage line beside it costs it nothing.
+        .Expect("SIZE /hostile/x", "213 5")
+        .OpenPassive()
+        .Expect("PASV", "227 Entering Passive Mode ({pasv})")
+        .Expect("RETR /hostile/x", "150 here")
+        .SendData("xxxxx")
+        .Reply("226 done")
         .GoSilent();
     s.Start();
     EngineHarness h;
@@ -95,13 +102,13 @@ TEST(EngineHostile, FolderDownloadRefusesNamesThatLeaveTheFolderOrInjectCommands
     for (const auto& e : fs::recursive_directory_iterator(h.Platform.Folder.Path()))
         made.push_back(fs::relative(e.path(), h.Platform.Folder.Path()).string());
     std::sort(made.begin(), made.end());
-    EXPECT_EQ(made, (std::vector<std::string>{"area", "area/dest"}));
+    EXPECT_EQ(made, (std::vector<std::string>{"area", "area/dest", "area/dest/x"}));
     int refusals = 0;
     for (const std::string& e : h.Worker->Errors())
         refusals += e.rfind("Refused to download", 0) == 0 ? 1 : 0;
     EXPECT_EQ(refusals, 3); // "../evil", "a/b" and "..\evil2"; the extra ".." is skipped
     EXPECT_EQ(std::count_if(h.Rows.begin(), h.Rows.end(), [](const TaskRow& r) { return r.Kind == "GET"; }),
-              1); // only the folder's own row
+              2); // the folder's own row and x
 }
 
 namespace {

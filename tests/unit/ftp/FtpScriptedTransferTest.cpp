@@ -358,11 +358,11 @@ TEST(FtpScriptedTransfer, BrokenDownloadLeavesOldFileOrNothing)
     RecordingClient c(server.Port());
     c.Ftp.Passive = true;
     c.Ftp.ConnectAndLogin();
-    EXPECT_THROW(c.Ftp.DownloadToFile("x", existing, true), EIdSocketError);
+    EXPECT_THROW(c.Ftp.DownloadToFile("x", existing, true), EIdFTPDataConnectionError);
     EXPECT_EQ(FileText(existing), "precious");
     EXPECT_EQ(FileCount(dir.Path()), 1);
     // The failure read the 426 itself; a fresh file is not left half-made under its name.
-    EXPECT_THROW(c.Ftp.DownloadToFile("x", fresh, false), EIdSocketError);
+    EXPECT_THROW(c.Ftp.DownloadToFile("x", fresh, false), EIdFTPDataConnectionError);
     EXPECT_FALSE(std::filesystem::exists(fresh));
     EXPECT_EQ(FileCount(dir.Path()), 1);
     EXPECT_TRUE(c.Ftp.IsConnected());

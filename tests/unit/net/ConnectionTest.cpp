@@ -312,3 +312,29 @@ TEST(IdTCPConnection, DisconnectReportsStatusesAndFreesOwnedHandler)
         EXPECT_EQ(e.Message(), "Not Connected");
     }
 }
+
+TEST(IdTCPConnection, ResetKeepsWhatArrivedBeforeIt)
+{
+    // As above: the reset comes once the client is connected.
+    LoopbackPeer peer([](int fd) {
+        LoopbackPeer::ReceiveAll(fd, 1);
+        LoopbackPeer::SendAll(fd, Pattern(1000));
+        LoopbackPeer::ArmReset(fd);
+    });
+    auto c = ConnectTo(peer);
+    c->SendText("x");
+    TStringStream stream;
+    EXPECT_THROW(c->ReceiveToStream(stream, -1, true), EIdSocketError);
+    EXPECT_EQ(stream.DataString(), Pattern(1000));
+}
+
+TEST(IdTCPClient, PortsOutsideTheRangeAreRefusedBeforeConnecting)
+{
+    for (int port : {0, -1, 65536, 112061}) {
+        TIdTCPClient client;
+        client.SetHost("127.0.0.1");
+        client.SetPort(port);
+        EXPECT_THROW(client.Connect(1000), EIdInvalidPortRange) << port;
+        EXPECT_FALSE(client.IsOpen());
+    }
+}
