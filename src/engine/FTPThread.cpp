@@ -210,7 +210,8 @@ TTaskPtr TFTPThread::NextTask()
         }
         if (!WaitBeforeReconnect(front))
             return nullptr;
-        QueueReconnection(!front->Automatic);
+        // A reconnection's own return to the folder needs no second one.
+        QueueReconnection(!(front->Automatic && front->Kind == taskChangeDir));
     }
     return FQueue.TakeFirst();
 }

@@ -193,7 +193,7 @@ private:
     bool FSleeping = false;
     std::atomic<bool> FLastKnownConnected{false};
     std::atomic<bool> FDropAsked{false};
-    std::thread::id FWorkerThread;
+    std::atomic<std::thread::id> FWorkerThread{};
     // Failed connection attempts in a row since the last success or the user's own connect.
     std::atomic<int> FConnectFailures{0};
     // Set after the last attempt failed: tasks fail at once until the user connects again.
