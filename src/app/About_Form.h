@@ -23,8 +23,9 @@ public:
     // Shows the box centred over owner, which stays disabled until the picture is clicked.
     void ShowOver(QWidget* owner);
     TAboutImage* Image1;
+    // Enables the owner again and closes the box.
+    void Image1Click();
 
 private:
-    void Image1Click();
     QWidget* FOwner = nullptr;
 };

@@ -7,6 +7,7 @@
 #include "app/MainForm.h"
 #include "app/Xload.h"
 #include "panes/Unit3.h"
+#include "platform/Icons.h"
 #include "sites/ui/Proxies.h"
 #include "sites/ui/Servers.h"
 
@@ -35,6 +36,7 @@ static void InitResources()
 void Forms::CreateAll(const std::string& appFolder)
 {
     InitResources();
+    ChooseIconTheme();
     QApplication::setApplicationName(QStringLiteral("Quillmoor Ferrystar v1.0"));
     QApplication::setApplicationDisplayName(QStringLiteral("Quillmoor Ferrystar v1.0"));
     AllForms& f = All();

@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QFile>
+#include <QFileInfo>
 #include <QFocusEvent>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -17,7 +18,9 @@
 
 #include "app/About_Form.h"
 #include "app/Forms.h"
+#include "app/Questions.h"
 #include "engine/ui/TaskListView.h"
+#include "panes/RemotePane.h"
 #include "platform/ShellFileOp.h"
 #include "rtl/Exception.h"
 #include "rtl/TempFolder.h"
@@ -46,6 +49,7 @@ TMainFrm::TMainFrm(const std::string& appFolder) : Platform(appFolder)
 TMainFrm::~TMainFrm()
 {
     ListView2->SetWorker(nullptr);
+    RemotePane->WaitForCommands();
     Worker.reset();
 }
 
@@ -83,7 +87,7 @@ void TMainFrm::FormCreate()
 void TMainFrm::ReportError(const QString& text)
 {
     if (isVisible() || QApplication::activeModalWidget() == nullptr)
-        QMessageBox::critical(this, windowTitle(), text);
+        Questions::Error(this, text);
 }
 
 void TMainFrm::FillSiteBox()
@@ -199,7 +203,12 @@ void TMainFrm::About1Click()
 void TMainFrm::OnlineHelp1Click()
 {
     const QString page = QString::fromLocal8Bit(ExecutableFolder()) + QStringLiteral("help.html");
-    QDesktopServices::openUrl(QUrl::fromLocalFile(page));
+    // A desktop without a handler for the page must not leave the user with no answer.
+    if (!QFileInfo::exists(page))
+        Questions::Error(this, QStringLiteral("The help page %1 does not exist.").arg(page));
+    else if (!QDesktopServices::openUrl(QUrl::fromLocalFile(page)))
+        Questions::Error(this,
+                         QStringLiteral("No program could be found to open the help page %1.").arg(page));
 }
 
 void TMainFrm::Exit1Click()
@@ -230,21 +239,32 @@ void TMainFrm::SaveSiteFile()
 
 void TMainFrm::FormClose()
 {
+    // The About box is a window of its own: left open, it would keep the program running.
+    if (TAboutForm* about = Forms::About(); about != nullptr && about->isVisible())
+        about->Image1Click();
     if (!TempFolder.empty())
         ShellFileOp(QString::fromLocal8Bit(TempFolder), QString(), foDelete, fofSilent | fofNoConfirmation);
+    ReleaseTempFolder();
     Worker->Stop();
     if (StartupFailed)
         return;
     SaveSiteFile();
+    SaveLogFile();
+}
+
+void TMainFrm::SaveLogFile()
+{
     QFile log(QString::fromLocal8Bit(AppFolder) + QStringLiteral("log.txt"));
-    if (log.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        const QString text = Log->toPlainText();
-        log.write(text.toLocal8Bit());
-        if (!text.isEmpty())
-            log.write("\n");
-    } else {
+    if (!log.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
         ReportError(QStringLiteral("Cannot create file \"%1\". %2").arg(log.fileName(), log.errorString()));
+        return;
     }
+    QByteArray bytes = Log->toPlainText().toLocal8Bit();
+    if (!bytes.isEmpty())
+        bytes += '\n';
+    // A full disk shows only when the buffer is written out.
+    if (log.write(bytes) != bytes.size() || !log.flush())
+        ReportError(QStringLiteral("Cannot write file \"%1\". %2").arg(log.fileName(), log.errorString()));
 }
 
 void TMainFrm::closeEvent(QCloseEvent* event)

@@ -24,10 +24,13 @@ class QTimer;
 class QToolButton;
 class QTreeWidget;
 class TSiteBox;
+class TRemotePane;
 class TTaskListView;
 
 // ImageList2 of the report panel's button: 0 maximise, 1 minimise.
 QIcon SpeedButton4Icon(int index);
+// A failure message as the user reads it: its lines joined, without the socket error's number.
+QString FailureReason(const std::string& message);
 
 class TMainFrm : public QMainWindow {
     Q_OBJECT
@@ -67,6 +70,7 @@ public:
     QSplitter* Splitter1; // between the panes
     QWidget* LocalPanel;
     QWidget* FTPPanel;
+    TRemotePane* RemotePane;
     QTreeWidget* ListView1; // the remote list
     QComboBox* RemoteFolderBox;
     QWidget* ReportPanel;
@@ -139,12 +143,13 @@ private:
     void FormResize();
     void ApplyLayoutSizes();
     void ReportError(const QString& text);
+    void SaveLogFile();
     void CreateWorker();
     void ConnectBarSignals();
     void AttachWorkerHandlers();
     void WorkerConnected();
+    void WorkerConnectFailed();
     void WorkerDisconnected();
-    void WorkerListing();
     void AskPerFile(const QString& text);
     void CommandDone(const TTaskPtr& task);
     void SetRemoteButtons(bool enabled);

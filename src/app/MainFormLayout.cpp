@@ -2,6 +2,8 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -18,34 +20,53 @@
 
 #include "app/MainForm.h"
 #include "engine/ui/TaskListView.h"
+#include "panes/RemotePane.h"
+#include "platform/Icons.h"
 #include "sites/ui/SiteBox.h"
 
 namespace {
 
-QLabel* LabelAt(QWidget* parent, const char* text, int x, int y)
+// The design sized the bar for a 13 px high font; a larger font or screen font grows it in step.
+int Scaled(const QWidget* w, int designPx)
 {
-    auto* label = new QLabel(QString::fromLatin1(text), parent);
-    label->move(x, y);
-    label->adjustSize();
-    return label;
+    const double factor = std::max(1.0, w->fontMetrics().height() / 13.0);
+    return static_cast<int>(designPx * factor + 0.5);
 }
 
-QLineEdit* LabeledEdit(QWidget* parent, const char* name, const char* label, int x, int width,
-                       const char* hint)
+// A caption above its control in the bar's grid.
+void AddLabelled(QGridLayout* grid, int column, const char* caption, QWidget* control)
+{
+    auto* label = new QLabel(QString::fromLatin1(caption), control->parentWidget());
+    label->setBuddy(control);
+    grid->addWidget(label, 0, column);
+    grid->addWidget(control, 1, column);
+}
+
+// A control takes its design width when there is room and gives up to a third of it on a
+// narrow window (a laptop at 200 %), never less than its content needs.
+void SizeLikeDesign(QWidget* control, int designWidth, int contentWidth = 0)
+{
+    const int full = Scaled(control, designWidth);
+    control->setMaximumWidth(std::max(full, contentWidth));
+    control->setMinimumWidth(std::max(full * 2 / 3, contentWidth));
+    control->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+}
+
+QLineEdit* LabeledEdit(QWidget* parent, const char* name, int width, const char* hint)
 {
     auto* edit = new QLineEdit(parent);
     edit->setObjectName(QString::fromLatin1(name));
-    edit->setGeometry(x, 24, width, 21);
+    SizeLikeDesign(edit, width);
     edit->setToolTip(QString::fromLatin1(hint));
-    LabelAt(parent, label, x, 8);
     return edit;
 }
 
-QPushButton* BarButton(QWidget* parent, const char* name, const char* caption, int x, const char* hint)
+QPushButton* BarButton(QWidget* parent, const char* name, const char* caption, const char* hint)
 {
     auto* b = new QPushButton(QString::fromLatin1(caption), parent);
     b->setObjectName(QString::fromLatin1(name));
-    b->setGeometry(x, 8, 75, 41);
+    b->setMinimumSize(std::max(Scaled(b, 75), b->sizeHint().width()), Scaled(b, 41));
+    b->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Expanding);
     b->setToolTip(QString::fromLatin1(hint));
     b->setEnabled(false);
     return b;
@@ -83,29 +104,47 @@ void TMainFrm::BuildConnectPanel()
 {
     ConnectPanel = new QWidget(this);
     ConnectPanel->setObjectName(QStringLiteral("ConnectPanel"));
-    ConnectPanel->setFixedHeight(57);
+    ConnectPanel->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    auto* grid = new QGridLayout(ConnectPanel);
+    grid->setContentsMargins(8, 6, 8, 6);
+    grid->setHorizontalSpacing(7);
+    grid->setVerticalSpacing(2);
     ComboBox1 = new TSiteBox(ConnectPanel);
     ComboBox1->setObjectName(QStringLiteral("ComboBox1"));
-    ComboBox1->setGeometry(8, 24, 145, 21);
+    ComboBox1->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    SizeLikeDesign(ComboBox1, 145);
     ComboBox1->setToolTip(QStringLiteral("The site's URL"));
-    LabelAt(ConnectPanel, "Server", 11, 8);
-    LabeledEdit2 = LabeledEdit(ConnectPanel, "LabeledEdit2", "User", 160, 121, "Your login name");
-    LabeledEdit3 = LabeledEdit(ConnectPanel, "LabeledEdit3", "Password", 288, 121, "Your login password");
+    AddLabelled(grid, 0, "&Server", ComboBox1);
+    LabeledEdit2 = LabeledEdit(ConnectPanel, "LabeledEdit2", 121, "Your login name");
+    AddLabelled(grid, 1, "&User", LabeledEdit2);
+    LabeledEdit3 = LabeledEdit(ConnectPanel, "LabeledEdit3", 121, "Your login password");
     LabeledEdit3->setEchoMode(QLineEdit::Password);
-    LabeledEdit4 = LabeledEdit(ConnectPanel, "LabeledEdit4", "Port", 416, 33, "Connection port (usually 21)");
+    AddLabelled(grid, 2, "Pass&word", LabeledEdit3);
+    LabeledEdit4 = LabeledEdit(ConnectPanel, "LabeledEdit4", 33, "Connection port (usually 21)");
     LabeledEdit4->setText(QStringLiteral("21"));
+    // Every port, 1 to 65535, shows whole: the digits, the edit's inner margins, its frame and
+    // room for the cursor.
+    const QMargins margins = LabeledEdit4->textMargins();
+    const int frame = LabeledEdit4->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, LabeledEdit4);
+    SizeLikeDesign(LabeledEdit4, 33,
+                   LabeledEdit4->fontMetrics().horizontalAdvance(QStringLiteral("65535")) + 2 * frame + 4 +
+                       margins.left() + margins.right() + 6);
+    AddLabelled(grid, 3, "P&ort", LabeledEdit4);
     CheckBox1 = new QCheckBox(QStringLiteral("Passive"), ConnectPanel);
     CheckBox1->setObjectName(QStringLiteral("CheckBox1"));
-    CheckBox1->setGeometry(456, 24, 65, 21);
     CheckBox1->setToolTip(QStringLiteral("Set passive mode connection"));
+    grid->addWidget(CheckBox1, 1, 4);
     ComboBox2 = new QComboBox(ConnectPanel);
     ComboBox2->setObjectName(QStringLiteral("ComboBox2"));
     ComboBox2->addItems({QStringLiteral("Auto"), QStringLiteral("ASCII"), QStringLiteral("Binary")});
-    ComboBox2->setGeometry(520, 24, 113, 21);
+    SizeLikeDesign(ComboBox2, 113, ComboBox2->minimumSizeHint().width());
     ComboBox2->setToolTip(QStringLiteral("Selects between binary or text mode"));
-    LabelAt(ConnectPanel, "Transfer Type", 520, 8);
-    Button1 = BarButton(ConnectPanel, "Button1", "Connect", 640, "Connect to server");
-    Button2 = BarButton(ConnectPanel, "Button2", "Disconnect", 720, "Disconnect from server");
+    AddLabelled(grid, 5, "&Transfer Type", ComboBox2);
+    Button1 = BarButton(ConnectPanel, "Button1", "Connect", "Connect to server");
+    Button2 = BarButton(ConnectPanel, "Button2", "Disconnect", "Disconnect from server");
+    grid->addWidget(Button1, 0, 6, 2, 1);
+    grid->addWidget(Button2, 0, 7, 2, 1);
+    grid->setColumnStretch(8, 1);
     QWidget* order[] = {ComboBox1, LabeledEdit2, LabeledEdit3, LabeledEdit4,
                         CheckBox1, ComboBox2,    Button1,      Button2};
     for (size_t i = 0; i + 1 < std::size(order); ++i)
@@ -116,10 +155,15 @@ QWidget* TMainFrm::BuildPaneStrip(QWidget* pane, const char* name)
 {
     auto* strip = new QWidget(pane);
     strip->setObjectName(QString::fromLatin1(name));
-    strip->setFixedHeight(41);
+    strip->setMinimumHeight(Scaled(strip, 41));
+    strip->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    auto* layout = new QHBoxLayout(strip);
+    layout->setContentsMargins(4, 4, 4, 4);
     auto* box = new QComboBox(strip);
     box->setEditable(true);
-    box->setGeometry(4, 10, 200, 21);
+    box->setMinimumWidth(Scaled(box, 200));
+    box->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    layout->addWidget(box, 1);
     return strip;
 }
 
@@ -133,8 +177,8 @@ void TMainFrm::BuildReportPanel()
 
     Panel1 = new QWidget(ReportPanel);
     Panel1->setObjectName(QStringLiteral("Panel1"));
-    Panel1->setFixedHeight(19);
     Panel1->setAutoFillBackground(true);
+    Panel1->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
     QPalette pal = Panel1->palette();
     pal.setColor(QPalette::Window, QColor(166, 202, 240)); // sky blue
     Panel1->setPalette(pal);
@@ -143,14 +187,19 @@ void TMainFrm::BuildReportPanel()
     QFont bold = title->font();
     bold.setBold(true);
     title->setFont(bold);
-    title->move(6, 2);
-    title->adjustSize();
     SpeedButton4 = new QToolButton(Panel1);
     SpeedButton4->setObjectName(QStringLiteral("SpeedButton4"));
     SpeedButton4->setFixedSize(18, 18);
     SpeedButton4->setAutoRaise(true);
     SpeedButton4->setIcon(SpeedButton4Icon(0));
     SpeedButton4->setToolTip(QStringLiteral("Maximize this panel"));
+    // The strip is 19 px high at the design font and grows with the title's font.
+    auto* strip = new QHBoxLayout(Panel1);
+    strip->setContentsMargins(6, 0, 0, 0);
+    strip->addWidget(title);
+    strip->addStretch();
+    strip->addWidget(SpeedButton4);
+    Panel1->setMinimumHeight(std::max(19, title->sizeHint().height() + 2));
     layout->addWidget(Panel1);
 
     PageControl1 = new QTabWidget(ReportPanel);
@@ -177,7 +226,7 @@ void TMainFrm::BuildReportPanel()
     StatusBar1->setSizeGripEnabled(false);
     StatusPanel0 = new QLabel;
     StatusPanel0->setObjectName(QStringLiteral("StatusPanel0"));
-    StatusPanel0->setFixedWidth(300);
+    StatusPanel0->setFixedWidth(Scaled(StatusPanel0, 300));
     StatusPanel1 = new QLabel(QStringLiteral("Not connected"));
     StatusPanel1->setObjectName(QStringLiteral("StatusPanel1"));
     StatusBar1->addWidget(StatusPanel0);
@@ -187,41 +236,43 @@ void TMainFrm::BuildReportPanel()
 
 void TMainFrm::BuildMenus()
 {
-    auto add = [this](QMenu* menu, const char* text, bool enabled) {
-        QAction* a = menu->addAction(QString::fromLatin1(text));
+    auto add = [this](QMenu* menu, const char* text, bool enabled, const char* icon,
+                      QStyle::StandardPixmap fallback) {
+        QAction* a = menu->addAction(ThemeIcon(icon, fallback), QString::fromLatin1(text));
         a->setEnabled(enabled);
         return a;
     };
-    QMenu* file = menuBar()->addMenu(QStringLiteral("File"));
+    using S = QStyle;
+    QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
     file->setObjectName(QStringLiteral("File1"));
-    Servers1 = add(file, "Servers", true);
-    ProxySetup1 = add(file, "Proxy Setup", true);
+    Servers1 = add(file, "&Servers", true, "network-server", S::SP_DriveNetIcon);
+    ProxySetup1 = add(file, "&Proxy Setup", true, "preferences-system-network", S::SP_ComputerIcon);
     file->addSeparator();
-    Exit1 = add(file, "Exit", true);
+    Exit1 = add(file, "E&xit", true, "application-exit", S::SP_DialogCloseButton);
 
-    QMenu* actions = menuBar()->addMenu(QStringLiteral("Actions"));
+    QMenu* actions = menuBar()->addMenu(QStringLiteral("&Actions"));
     actions->setObjectName(QStringLiteral("Actions1"));
-    Connect1 = add(actions, "Connect", false);
-    Disconnect1 = add(actions, "Disconnect", false);
+    Connect1 = add(actions, "&Connect", false, "network-wired", S::SP_DriveNetIcon);
+    Disconnect1 = add(actions, "&Disconnect", false, "network-offline", S::SP_BrowserStop);
     actions->addSeparator();
-    Upload2 = add(actions, "Upload", false);
-    Download1 = add(actions, "Download", false);
-    Open3 = add(actions, "Open", false);
-    Delete4 = add(actions, "Delete", false);
-    Rename1 = add(actions, "Rename", false);
-    Permissions2 = add(actions, "Permissions", false);
-    ImagePreview2 = add(actions, "Image Preview", false);
+    Upload2 = add(actions, "&Upload", false, "go-up", S::SP_ArrowUp);
+    Download1 = add(actions, "Do&wnload", false, "go-down", S::SP_ArrowDown);
+    Open3 = add(actions, "&Open", false, "document-open", S::SP_DialogOpenButton);
+    Delete4 = add(actions, "D&elete", false, "edit-delete", S::SP_TrashIcon);
+    Rename1 = add(actions, "&Rename", false, "edit-rename", S::SP_FileDialogDetailedView);
+    Permissions2 = add(actions, "&Permissions", false, "document-properties", S::SP_FileDialogInfoView);
+    ImagePreview2 = add(actions, "&Image Preview", false, "image-x-generic", S::SP_FileDialogContentsView);
     actions->addSeparator();
-    UpOneFolder1 = add(actions, "Up One Folder", false);
-    Changefolder1 = add(actions, "Change Folder", false);
-    MakeFolder1 = add(actions, "Make Folder", false);
+    UpOneFolder1 = add(actions, "Up One Fo&lder", false, "go-up", S::SP_FileDialogToParent);
+    Changefolder1 = add(actions, "C&hange Folder", false, "go-jump", S::SP_DirOpenIcon);
+    MakeFolder1 = add(actions, "&Make Folder", false, "folder-new", S::SP_FileDialogNewFolder);
     actions->addSeparator();
-    Refresh3 = add(actions, "Refresh", false);
+    Refresh3 = add(actions, "Re&fresh", false, "view-refresh", S::SP_BrowserReload);
 
-    QMenu* help = menuBar()->addMenu(QStringLiteral("Help"));
+    QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     help->setObjectName(QStringLiteral("Help1"));
-    OnlineHelp1 = add(help, "Online Help", true);
-    About1 = add(help, "About", true);
+    OnlineHelp1 = add(help, "&Online Help", true, "help-contents", S::SP_DialogHelpButton);
+    About1 = add(help, "&About", true, "help-about", S::SP_MessageBoxInformation);
 
     connect(Exit1, &QAction::triggered, this, &TMainFrm::Exit1Click);
     connect(Servers1, &QAction::triggered, this, &TMainFrm::Servers1Click);
@@ -254,16 +305,15 @@ void TMainFrm::BuildLayout()
                                      QStringLiteral("Modified")}));
     FTPPanel = new QWidget;
     FTPPanel->setObjectName(QStringLiteral("FTPPanel"));
-    auto* remoteLayout = new QVBoxLayout(FTPPanel);
-    remoteLayout->setContentsMargins(0, 0, 0, 0);
-    remoteLayout->setSpacing(0);
-    QWidget* remoteStrip = BuildPaneStrip(FTPPanel, "RemoteStrip");
-    RemoteFolderBox = remoteStrip->findChild<QComboBox*>();
-    remoteLayout->addWidget(remoteStrip);
-    ListView1 = FileList(FTPPanel, "ListView1",
-                         {QStringLiteral("Name"), QStringLiteral("Size"), QStringLiteral("Type"),
-                          QStringLiteral("Modified"), QStringLiteral("Attributes")});
-    remoteLayout->addWidget(ListView1);
+    RemotePane = new TRemotePane(*this, FTPPanel);
+    ListView1 = RemotePane->ListView1;
+    RemoteFolderBox = RemotePane->ComboBoxEx1;
+    RemotePane->OnFocusLocal = [this] {
+        auto* local = LocalPanel->findChild<QTreeWidget*>(QStringLiteral("ShellListView1"));
+        local->setFocus(Qt::TabFocusReason);
+        if (local->topLevelItemCount() > 0)
+            local->topLevelItem(0)->setSelected(true);
+    };
 
     Splitter1 = new QSplitter(Qt::Horizontal);
     Splitter1->setObjectName(QStringLiteral("Splitter1"));

@@ -5,12 +5,15 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTreeWidget>
 
 #include "app/MainForm.h"
 #include "app/Questions.h"
 #include "engine/ui/TaskListView.h"
 #include "ftp/IdFTP.h"
+#include "panes/RemotePane.h"
+#include "platform/Icons.h"
 #include "sites/ui/SiteBox.h"
 
 void TMainFrm::CreateWorker()
@@ -29,18 +32,11 @@ void TMainFrm::AttachWorkerHandlers()
     w.OnTaskAdded = [this](const TTaskPtr& task) { ListView2->TaskAdded(task); };
     w.OnProgress = [this] { ListView2->Progress(); };
     w.OnTaskDone = [this](const TTaskPtr& task) { ListView2->TaskDone(task); };
-    w.OnConnectFailed = [this] {
-        // One message per failed connect or given-up reconnection: no reconnect question follows.
-        DisconnectNoticed = true;
-        Questions::Message(this, QString::fromLocal8Bit(Worker->FConnectError));
-    };
+    w.OnConnectFailed = [this] { WorkerConnectFailed(); };
     w.OnCommandDone = [this](const TTaskPtr& task) { CommandDone(task); };
     w.OnDisconnected = [this] { WorkerDisconnected(); };
-    w.OnListing = [this] { WorkerListing(); };
-    w.OnConfirmDelete = [this] {
-        AskPerFile(QStringLiteral("Are you sure you want to delete ") +
-                   QString::fromLocal8Bit(Worker->FCurrent->Source) + QStringLiteral("?"));
-    };
+    w.OnListing = [this] { RemotePane->ShowRemoteListing(); };
+    w.OnConfirmDelete = [this] { RemotePane->AskDelete(); };
     w.OnFileExists = [this] {
         AskPerFile(QStringLiteral("File ") + QString::fromLocal8Bit(Worker->FCurrent->Destination) +
                    QStringLiteral(" already exits. Overwrite?"));
@@ -67,11 +63,13 @@ void TMainFrm::AskPerFile(const QString& text)
 void TMainFrm::SetRemoteButtons(bool enabled)
 {
     FRemoteButtonsEnabled = enabled;
+    RemotePane->SetButtonsEnabled(enabled);
 }
 
 void TMainFrm::WorkerConnected()
 {
-    ConnectedItemIndex = ComboBox1->currentIndex();
+    // The connected site's entry, also when the site was typed rather than picked.
+    ConnectedItemIndex = FConnectingSite >= 0 ? FConnectingSite + 1 : ComboBox1->currentIndex();
     Worker->AddList();
     // The connected site's own initial folder, not whatever another dialog shows.
     if (FConnectingSite >= 0 && FConnectingSite < SiteData.Sites.Count()) {
@@ -84,41 +82,47 @@ void TMainFrm::WorkerConnected()
     SetRemoteButtons(true);
 }
 
+QString FailureReason(const std::string& message)
+{
+    QStringList parts;
+    for (const QString& line :
+         QString::fromLocal8Bit(message).split(QRegularExpression(QStringLiteral("[\r\n]")))) {
+        const QString part = line.trimmed();
+        if (!part.isEmpty() && !part.startsWith(QStringLiteral("Socket Error # ")))
+            parts << part;
+    }
+    return parts.join(QLatin1Char(' '));
+}
+
+// The row shows the failure before the box waits for the user, and the box and the Log page
+// say why the connection failed.
+void TMainFrm::WorkerConnectFailed()
+{
+    // One message per failed connect or given-up reconnection: no reconnect question follows.
+    DisconnectNoticed = true;
+    ListView2->TaskDone(Worker->FCurrent);
+    const std::vector<std::string> errors = Worker->Errors();
+    const QString reason = errors.empty() ? QString() : FailureReason(errors.back());
+    QString text = QString::fromLocal8Bit(Worker->FConnectError);
+    if (!reason.isEmpty()) {
+        AppendLog(QStringLiteral("Connect failed: ") + reason);
+        // A refused login already says why; the server's words are on the Log page.
+        if (!text.startsWith(QStringLiteral("Login incorrect.")))
+            text += QLatin1Char('\n') + reason;
+    }
+    Questions::Message(this, text);
+}
+
 void TMainFrm::WorkerDisconnected()
 {
     SetRemoteButtons(false);
     StatusPanel1->setText(QStringLiteral("Not connected"));
 }
 
-// A plain view of the listing until the remote pane of its own arrives.
-void TMainFrm::WorkerListing()
-{
-    ListView1->clear();
-    {
-        // Inside the notification the worker waits: its FTP client is ours to read.
-        const TIdFTPListItems& items = Worker->FFTP->ParsedListing();
-        for (int i = 0; i < items.Count(); ++i) {
-            const TIdFTPListItem& e = items[i];
-            if (e.EntryName == ".")
-                continue;
-            const char* type = e.EntryKind == ekDirectory      ? "Folder"
-                               : e.EntryKind == ekSymbolicLink ? "Link"
-                                                               : "File";
-            auto* row = new QTreeWidgetItem(ListView1);
-            row->setText(0, QString::fromLocal8Bit(e.EntryName));
-            row->setText(1, e.EntryKind == ekDirectory ? QString() : QString::number(e.ByteSize));
-            row->setText(2, QString::fromLatin1(type));
-            row->setText(4, QString::fromLocal8Bit(e.OwnerRights + e.GroupRights + e.OtherRights));
-        }
-    }
-    RemoteFolderBox->setEditText(QString::fromLocal8Bit(Worker->FCurrentDir));
-}
-
 void TMainFrm::ClearRemotePane()
 {
-    ListView1->clear();
-    RemoteFolderBox->clear();
-    RemoteFolderBox->setEditText(QString());
+    RemotePane->ClearRemoteList();
+    RemotePane->ClearHistory();
 }
 
 bool TMainFrm::CheckDisconnect()
@@ -155,6 +159,7 @@ void TMainFrm::ConnectSelectedSite()
 {
     if (!CheckDisconnect()) {
         if (ConnectedItemIndex != -1) {
+            FillSiteBox(); // a typed site has no entry until the list is refilled
             ComboBox1->setCurrentIndex(ConnectedItemIndex);
             CurrentSite = ConnectedItemIndex - 1;
             ReloadBarFromSite(CurrentSite);

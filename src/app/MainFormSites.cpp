@@ -16,7 +16,7 @@ void TMainFrm::ConnectBarSignals()
 {
     ComboBox1->OnDropDown = [this] { FillSiteBox(); };
     ComboBox1->OnDeleteKey = [this](int index) { ComboBox1DeleteKey(index); };
-    connect(ComboBox1, &QComboBox::activated, this, &TMainFrm::ChooseEntry);
+    connect(ComboBox1, &TSiteBox::EntryChosen, this, &TMainFrm::ChooseEntry);
     connect(ComboBox1->lineEdit(), &QLineEdit::textEdited, this, &TMainFrm::ComboBox1Typed);
     ComboBox1->installEventFilter(this);
     for (QLineEdit* field : {LabeledEdit2, LabeledEdit3, LabeledEdit4}) {
@@ -114,6 +114,12 @@ void TMainFrm::ComboBox1DeleteKey(int index)
                                  QStringLiteral("?")) != mrYes)
         return;
     SiteData.Sites.Remove(index - 1);
+    // The connected site keeps its place in the bar's memory of it.
+    const auto follow = [index](int& entry) { entry = entry == index ? -1 : entry - (entry > index); };
+    int connecting = FConnectingSite + 1;
+    follow(connecting);
+    FConnectingSite = connecting - 1;
+    follow(ConnectedItemIndex);
     SaveSiteFile();
     ComboBox1->removeItem(index);
     CurrentSite = -1;
@@ -177,7 +183,9 @@ void TMainFrm::ComboBox2Select(int index)
 void TMainFrm::Servers1Click()
 {
     TForm4* dialog = Forms::Servers();
-    if (dialog->exec() == QDialog::Accepted) {
+    // Connect is only possible with a site selected; no site means nothing to connect to.
+    if (dialog->exec() == QDialog::Accepted && dialog->CurrentIndex >= 0 &&
+        dialog->CurrentIndex < SiteData.Sites.Count()) {
         FillSiteBox();
         ComboBox1->setCurrentIndex(dialog->CurrentIndex + 1);
         ChooseEntry(dialog->CurrentIndex + 1);

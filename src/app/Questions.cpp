@@ -32,3 +32,12 @@ void Questions::Message(QWidget* owner, const QString& text)
     }
     QMessageBox::information(owner, QStringLiteral("Quillmoor Ferrystar v1.0"), text);
 }
+
+void Questions::Error(QWidget* owner, const QString& text)
+{
+    if (MessageHook) {
+        MessageHook(text);
+        return;
+    }
+    QMessageBox::critical(owner, QStringLiteral("Quillmoor Ferrystar v1.0"), text);
+}

@@ -16,4 +16,6 @@ extern TMessageHook MessageHook;
 
 TAnswer Ask(QWidget* owner, const QString& text, bool withAll = false);
 void Message(QWidget* owner, const QString& text);
+// An error box; tests see it through MessageHook as well.
+void Error(QWidget* owner, const QString& text);
 } // namespace Questions

@@ -5,6 +5,7 @@
 #include <fstream>
 
 #include "ftp/IdFTP.h"
+#include "net/IdGlobal.h"
 #include "net/IdLogEvent.h"
 #include "rtl/Exception.h"
 
@@ -20,6 +21,23 @@ std::string TrimBlanks(const std::string& s)
     while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ')
         --e;
     return s.substr(b, e - b);
+}
+
+// A message on one line: its lines (a socket error has two) joined by one blank.
+std::string OneLine(const std::string& message)
+{
+    std::string line;
+    size_t start = 0;
+    while (start <= message.size()) {
+        size_t end = message.find_first_of("\r\n", start);
+        if (end == std::string::npos)
+            end = message.size();
+        const std::string part = TrimBlanks(message.substr(start, end - start));
+        if (!part.empty())
+            line += (line.empty() ? "" : " ") + part;
+        start = end + 1;
+    }
+    return line;
 }
 
 } // namespace
@@ -117,8 +135,11 @@ std::vector<std::string> TFTPThread::Errors() const
 void TFTPThread::WriteErrorFile()
 {
     std::ofstream out(FPlatform.AppFolder() + "err.txt", std::ios::binary | std::ios::trunc);
-    for (const std::string& line : Errors())
-        out << line << '\n';
+    for (const std::string& message : Errors()) {
+        const std::string line = OneLine(message);
+        if (!line.empty())
+            out << line << '\n';
+    }
 }
 
 // ---- the loop
@@ -335,7 +356,9 @@ void TFTPThread::ConnectProcedure()
         const std::string message = e.what();
         Failed(FCurrent, message);
         AddError(message);
-        FConnectError = message.compare(0, 16, "Login incorrect.") == 0
+        // Servers word a refused login in their own way; the code says it: 530 to USER or PASS.
+        const auto* reply = dynamic_cast<const EIdProtocolReplyError*>(&e);
+        FConnectError = reply != nullptr && reply->ReplyCode == 530
                             ? "Login incorrect. Check your username and password."
                             : "Connect failed. Check if the server address was written correctly.";
         ConnectFailed(message);

@@ -172,7 +172,7 @@ private:
     void DoMakeDir();
     void DoDelete();
     void DoRemoveDir();
-    void RemoveTree(std::string path); // a copy: deleting files rewrites FCurrent->Source
+    void RemoveTree(std::string path, int depth = 0); // a copy: deleting files rewrites FCurrent->Source
     void DoGet();
     void GetFile(const TFTPFileInfo& info);
     void GetFolder(const TFTPFileInfo& info);
@@ -183,7 +183,10 @@ private:
     void DoSetType();
     void ChooseTransferType();
     bool Confirm(const TEngineNotify& question);
-    TFTPFileInfo ResolveLinkAt(const std::string& path, int depth, std::vector<std::string>& seen);
+    // why, when given, receives the reason a link could not be followed.
+    TFTPFileInfo ResolveLinkAt(const std::string& path, int depth, std::vector<std::string>& seen,
+                               std::string* why = nullptr);
+    void QueueListedLink(const class TIdFTPListItem& entry, const std::string& folder);
     void WriteErrorFile();
 
     TEnginePlatform& FPlatform;

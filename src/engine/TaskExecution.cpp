@@ -10,6 +10,20 @@
 
 namespace fs = std::filesystem;
 
+namespace {
+
+// A server whose every folder holds another one must not take the worker down with it.
+constexpr int kMaxRemoveDepth = 64;
+constexpr int kMaxLinkDepth = 8;
+
+void SetReason(std::string* why, const char* reason)
+{
+    if (why != nullptr && why->empty())
+        *why = reason;
+}
+
+} // namespace
+
 TFTPFileInfo TFTPThread::FileInfoFromEntry(const TIdFTPListItem& entry, const std::string& folder)
 {
     TFTPFileInfo info;
@@ -77,8 +91,10 @@ void TFTPThread::DoRemoveDir()
         RemoveTree(FCurrent->Source);
 }
 
-void TFTPThread::RemoveTree(std::string path)
+void TFTPThread::RemoveTree(std::string path, int depth)
 {
+    if (depth >= kMaxRemoveDepth)
+        throw Exception("Not removed: \"" + path + "\" lies more than 64 folders deep");
     Log("REM DIR " + path);
     FFTP->ChangeFolder(path);
     try {
@@ -95,7 +111,7 @@ void TFTPThread::RemoveTree(std::string path)
                 continue;
             }
             if (entry.EntryKind == ekDirectory && entry.LinkCount != 0) {
-                RemoveTree(entry.EntryName);
+                RemoveTree(entry.EntryName, depth + 1);
             } else {
                 FCurrent->Source = entry.EntryName;
                 DoDelete();
@@ -128,8 +144,9 @@ void TFTPThread::GetFile(const TFTPFileInfo&)
 {
     ChooseTransferType();
     FTotalBytes = FFTP->RemoteFileSize(FCurrent->Source);
+    // A link there, even one to nothing, is something the user would lose: ask first.
     struct stat st {};
-    const bool exists = ::stat(FCurrent->Destination.c_str(), &st) == 0;
+    const bool exists = ::lstat(FCurrent->Destination.c_str(), &st) == 0;
     if (exists) {
         if (Confirm(OnFileExists))
             FFTP->DownloadToFile(FCurrent->Source, FCurrent->Destination, true);
@@ -142,6 +159,9 @@ void TFTPThread::GetFile(const TFTPFileInfo&)
 void TFTPThread::GetFolder(const TFTPFileInfo& info)
 {
     std::error_code ec;
+    // A link in the folder's place would take the files somewhere the user did not choose.
+    if (fs::is_symlink(fs::symlink_status(FCurrent->Destination, ec)))
+        throw Exception("Refused to download into \"" + FCurrent->Destination + "\": it is a symbolic link");
     if (!fs::exists(FCurrent->Destination, ec) && !fs::create_directory(FCurrent->Destination, ec))
         throw Exception("Cannot create folder \"" + FCurrent->Destination + "\". " + ec.message());
     FFTP->ChangeFolder(info.FullPath);
@@ -157,10 +177,43 @@ void TFTPThread::GetFolder(const TFTPFileInfo& info)
             AddError("Refused to download \"" + entry.EntryName + "\": not a plain name");
             continue;
         }
+        if (entry.EntryKind == ekSymbolicLink) {
+            QueueListedLink(entry, info.FullPath);
+            continue;
+        }
         const TFTPFileInfo child = FileInfoFromEntry(entry, info.FullPath);
         AddGet(&child, JoinLocalPath(FCurrent->Destination, entry.EntryName));
     }
     FFTP->ChangeFolder(FCurrentDir);
+}
+
+// A link inside a downloaded folder brings its target file under the link's name. A link that
+// leads nowhere, or to a folder (which could lead back up the tree without end), is skipped
+// with a word in the error list.
+void TFTPThread::QueueListedLink(const TIdFTPListItem& entry, const std::string& folder)
+{
+    const std::string& target = entry.LinkTargetName;
+    std::string why;
+    TFTPFileInfo info;
+    if (target.empty()) {
+        why = "target not found";
+    } else {
+        std::vector<std::string> seen{JoinRemotePath(folder, entry.EntryName)};
+        const std::string path = target[0] == '/' ? target : JoinRemotePath(folder, target);
+        info = ResolveLinkAt(path, 1, seen, &why);
+        while (info.Kind == ikLink && info.LinkTarget)
+            info = TFTPFileInfo(*info.LinkTarget);
+    }
+    if (why.empty() && info.Kind == ikFolder)
+        why = "it leads to a folder";
+    if (!why.empty() || info.Name.empty() || info.Kind != ikFile) {
+        SetReason(&why, "target not found");
+        AddError("Skipped link " + entry.EntryName + ": " + why);
+        return;
+    }
+    TFTPFileInfo link = FileInfoFromEntry(entry, folder);
+    link.LinkTarget = std::make_shared<TFTPFileInfo>(std::move(info));
+    AddGet(&link, JoinLocalPath(FCurrent->Destination, entry.EntryName));
 }
 
 void TFTPThread::DoPut()
@@ -220,7 +273,9 @@ bool TFTPThread::RemoteExists(const std::string& path)
         FFTP->ListFolder(nullptr, "");
         FFTP->ChangeFolder(FCurrentDir);
     } catch (const std::exception& e) {
+        // An older listing would say nothing about the folder: asking is safe, replacing is not.
         AddError(e.what());
+        return true;
     }
     const TIdFTPListItems& entries = FFTP->ParsedListing();
     for (int i = 0; i < entries.Count(); ++i)
@@ -248,14 +303,23 @@ TFTPFileInfo TFTPThread::ResolveLink(const std::string& path)
 }
 
 // Chains of links are followed at most 8 deep and never around a cycle.
-TFTPFileInfo TFTPThread::ResolveLinkAt(const std::string& path, int depth, std::vector<std::string>& seen)
+TFTPFileInfo TFTPThread::ResolveLinkAt(const std::string& path, int depth, std::vector<std::string>& seen,
+                                       std::string* why)
 {
-    constexpr int kMaxLinkDepth = 8;
-    if (depth >= kMaxLinkDepth || std::find(seen.begin(), seen.end(), path) != seen.end())
+    if (depth >= kMaxLinkDepth) {
+        SetReason(why, "more than 8 links in a row");
         return {};
+    }
+    if (std::find(seen.begin(), seen.end(), path) != seen.end()) {
+        SetReason(why, "the links form a loop");
+        return {};
+    }
     seen.push_back(path);
     const size_t slash = path.rfind('/');
-    std::string folder = slash == std::string::npos || slash == 0 ? std::string() : path.substr(0, slash);
+    // "/name" lies in the root, which need not be the folder whose listing is at hand.
+    std::string folder = slash == std::string::npos ? std::string()
+                         : slash == 0               ? "/"
+                                                    : path.substr(0, slash);
     const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
     const bool excursion = !folder.empty();
     if (excursion) {
@@ -274,12 +338,14 @@ TFTPFileInfo TFTPThread::ResolveLinkAt(const std::string& path, int depth, std::
         result = FileInfoFromEntry(entry, folder);
         if (result.Kind == ikLink) {
             // A target that cannot be found (or a cycle) leaves the link unresolved.
-            TFTPFileInfo target = ResolveLinkAt(entry.LinkTargetName, depth + 1, seen);
+            TFTPFileInfo target = ResolveLinkAt(entry.LinkTargetName, depth + 1, seen, why);
             if (!target.Name.empty())
                 result.LinkTarget = std::make_shared<TFTPFileInfo>(std::move(target));
         }
         break;
     }
+    if (result.Name.empty())
+        SetReason(why, "target not found");
     if (excursion)
         FFTP->ChangeFolder(FCurrentDir);
     return result;

@@ -106,6 +106,42 @@ void TIdFTP::ShutdownConnections()
         FDataChannel->ShutdownSocket();
 }
 
+int16_t TIdFTP::ReadReply(const std::vector<int16_t>& allowed)
+{
+    ReadTimeout = FReplyWaitMs > 0 ? FReplyWaitMs : ReplyTimeoutMs;
+    int16_t code = 0;
+    try {
+        code = TIdTCPClient::ReadReply({});
+    } catch (const EIdReadTimeout&) {
+        DropControl();
+        throw EIdReadTimeout(TimeoutText());
+    } catch (...) {
+        DropControl();
+        throw;
+    }
+    if (code < 100 || code > 599) {
+        DropControl();
+        throw EIdFTPReplyFormatError();
+    }
+    NoteReply(code);
+    return CheckReplyCode(code, allowed);
+}
+
+void TIdFTP::DropControl()
+{
+    try {
+        if (IsConnected())
+            Disconnect();
+    } catch (const std::exception&) {
+        // Closing is all that is left to do; the failure that led here is the one to report.
+    }
+}
+
+std::string TIdFTP::TimeoutText() const
+{
+    return IdFormat(RSFTPReplyTimeout, (ReplyTimeoutMs + 999) / 1000);
+}
+
 void TIdFTP::ThrowIfShutDown()
 {
     if (FShutDown)

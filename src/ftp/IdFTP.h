@@ -41,9 +41,8 @@ public:
     std::string Password;
     bool Passive = false;
     TIdFTPAfterGetEvent OnAfterGet;
-    // How long active mode waits for the server's data connection.
-    int DataConnectWaitMs = 60000;
-    // How long a reply, or data on a data connection, may keep the client waiting.
+    // How long a reply, data on a data connection, or the server's active-mode data connection
+    // may keep the client waiting; then the session is dropped.
     int ReplyTimeoutMs = 60000;
 
     TIdFTPTransferType TransferType() const { return FTransferType; }
@@ -59,6 +58,9 @@ public:
     TIdFTPListItems& ParsedListing();
 
     bool IsConnected() { return IsOpen(); }
+    // Any reply that cannot be trusted to end where the next one starts (cut off, too long,
+    // unreadable, late) closes the control connection before the failure goes on.
+    int16_t ReadReply(const std::vector<int16_t>& allowed) override;
     void ConnectAndLogin(bool autoLogin = true, int timeoutMs = -1);
     virtual void SendLogin();
     void SendTypeCommand();
@@ -113,7 +115,15 @@ private:
     void SendStreamTolerant(TIdTCPConnection& channel, TStream& stream, bool rewind);
     void ReadFinalReply();
     void SkipLateAbortReply();
+    void SkipClosingReply();
     template <typename Body> void RunTransfer(Body body);
+    void WriteTransferCommand(const std::string& command);
+    void NoteReply(int16_t code);
+    void BringBackInStep();
+    void DropControl();
+    std::string TimeoutText() const;
+    void NoteAnnouncedSize();
+    void CheckDownloadComplete(const std::string& remoteName, int64_t received);
 
     TIdFTPTransferType FTransferType = ftBinary;
     TIdFtpProxySettings FProxySettings;
@@ -125,6 +135,14 @@ private:
     std::mutex FDataChannelLock; // guards FDataChannel against ShutdownConnections
     std::atomic<bool> FShutDown{false};
     bool FAbortRequested = false;
+    // The transfer's replies the server still owes: none, the command's, or the final one.
+    enum TPendingReply { prNone, prCommand, prFinal };
+    TPendingReply FPendingReply = prNone;
+    int FReplyWaitMs = 0; // a shorter bound than ReplyTimeoutMs while catching up
+    // Sizes announced for the next download: by SIZE (for that name) and by the 150 reply.
+    std::string FSizeName;
+    int64_t FSizeAnswer = -1;
+    int64_t FAnnouncedSize = -1;
 };
 
 // The host and port a PASV reply line names. A piece that is not a number raises EConvertError;

@@ -14,6 +14,10 @@ inline constexpr const char* RSFTPStatusAbortTransfer = "Transfer aborted";
 inline constexpr const char* RSFTPStatusReady = "Connection established";
 inline constexpr const char* RSFTPFileAlreadyExists = "Destination file already exists.";
 inline constexpr const char* RSFTPUnknownListingFormat = "Unknown FTP listing format";
+inline constexpr const char* RSFTPReplyTimeout = "Timed out waiting for the server (%d s).";
+inline constexpr const char* RSFTPUnreadableReply = "The server sent a reply that cannot be read.";
+inline constexpr const char* RSFTPTransferIncomplete = "Transfer incomplete: received %lld of %lld bytes";
+inline constexpr const char* RSFTPListingTooLarge = "The listing is larger than 64 MiB.";
 
 class EIdInvalidFTPListingFormat : public EIdException {
 public:
@@ -41,4 +45,21 @@ public:
 class EIdFTPDataConnectionError : public EIdException {
 public:
     using EIdException::EIdException;
+};
+
+// A reply whose first line carries no three-digit code: the connection is no longer in step.
+class EIdFTPReplyFormatError : public EIdException {
+public:
+    EIdFTPReplyFormatError() : EIdException(RSFTPUnreadableReply) {}
+};
+
+// A download that ended short of the size the server announced.
+class EIdFTPTransferIncomplete : public EIdException {
+public:
+    using EIdException::EIdException;
+};
+
+class EIdFTPListingTooLarge : public EIdException {
+public:
+    EIdFTPListingTooLarge() : EIdException(RSFTPListingTooLarge) {}
 };

@@ -9,6 +9,10 @@ namespace {
 
 // How often the wait for an active-mode data connection looks at the clock and for a shutdown.
 constexpr int kAcceptSliceMs = 100;
+// How long a failed transfer waits for the server's last word on it before giving up the session.
+constexpr int kCatchUpWaitMs = 10000;
+// Replies read while catching up: the command's, a preliminary one and the final one.
+constexpr int kCatchUpReplies = 3;
 
 // Numbers too long for any octet stay above 255 instead of wrapping.
 int64_t PassiveNumber(const std::string& piece)
@@ -91,6 +95,7 @@ void TIdFTP::PrepareDataChannel()
     FDataChannel->OnWork = OnWork;
     FDataChannel->OnWorkBegin = OnWorkBegin;
     FDataChannel->OnWorkEnd = OnWorkEnd;
+    FDataChannel->ReadTimeout = ReplyTimeoutMs;
 }
 
 void TIdFTP::SetDataChannel(TIdTCPConnection* channel)
@@ -158,30 +163,53 @@ TIdSimpleServer& TIdFTP::OpenActiveListener()
 void TIdFTP::AcceptDataConnection(TIdSimpleServer& server)
 {
     using Clock = std::chrono::steady_clock;
-    const auto deadline = Clock::now() + std::chrono::milliseconds(DataConnectWaitMs);
+    const auto deadline = Clock::now() + std::chrono::milliseconds(ReplyTimeoutMs);
+    // Anyone may knock on the listener; only the server's own connection is taken, and the
+    // wait goes on after a stranger.
+    server.AcceptOnlyFrom = ControlPeerIP();
     for (;;) {
         ThrowIfShutDown();
-        if (server.SocketBinding()->WaitReadable(kAcceptSliceMs))
-            break;
-        if (Clock::now() >= deadline)
-            throw EIdFTPDataConnectionError("The server did not open the data connection in time.");
+        if (server.SocketBinding()->WaitReadable(kAcceptSliceMs) && server.WaitForConnection())
+            return;
+        if (Clock::now() >= deadline) {
+            DropControl();
+            throw EIdReadTimeout(TimeoutText());
+        }
     }
-    if (!server.WaitForConnection())
-        throw EIdNotConnected();
-    const std::string from = server.SocketBinding()->PeerIP();
-    if (from != ControlPeerIP())
-        throw EIdFTPDataConnectionError("Refused a data connection from " + from + ".");
 }
 
 void TIdFTP::ReadFinalReply()
 {
     const int16_t code = ReadReply({225, 226, 250, 426, 450});
     if (code == 426 || code == 450) {
+        if (!FAbortRequested) {
+            // Nobody asked for this end: the transfer failed.
+            try {
+                RaiseReplyError();
+            } catch (const EIdProtocolReplyError&) {
+                SkipClosingReply();
+                throw;
+            }
+        }
         ReadReply({226, 225});
         DoStatus(ftpAborted, RSFTPStatusAbortTransfer);
     } else if (FAbortRequested) {
         SkipLateAbortReply();
     }
+}
+
+// A server that still adds a closing reply to its 426 sends both at once.
+void TIdFTP::SkipClosingReply()
+{
+    FReplyWaitMs = kCatchUpWaitMs;
+    try {
+        ProbeConnection(false);
+        if (InputBuffer().Size() > 0)
+            ReadReply({});
+    } catch (const std::exception&) {
+        // A closing reply that breaks the session has closed it; the 426 is what to report.
+    }
+    FReplyWaitMs = 0;
 }
 
 void TIdFTP::SkipLateAbortReply()
@@ -197,15 +225,57 @@ void TIdFTP::SkipLateAbortReply()
     }
 }
 
+void TIdFTP::WriteTransferCommand(const std::string& command)
+{
+    FPendingReply = prCommand;
+    WriteLine(command);
+}
+
+void TIdFTP::NoteReply(int16_t code)
+{
+    if (FPendingReply == prCommand)
+        FPendingReply = code < 200 ? prFinal : prNone;
+    else if (FPendingReply == prFinal && code >= 200)
+        FPendingReply = prNone;
+}
+
+// After a failed transfer the server still owes its replies to the transfer command; read
+// them now, within a short bound that a shutdown cuts shorter, so that the next command
+// gets its own reply. A session whose replies do not come is dropped instead.
+void TIdFTP::BringBackInStep()
+{
+    if (FPendingReply != prNone && IsConnected()) {
+        FReplyWaitMs = std::min(ReplyTimeoutMs > 0 ? ReplyTimeoutMs : kCatchUpWaitMs, kCatchUpWaitMs);
+        try {
+            for (int i = 0; i < kCatchUpReplies && FPendingReply != prNone && !FShutDown; ++i)
+                ReadReply({});
+        } catch (const std::exception&) {
+            // ReadReply has closed the control connection.
+        }
+        if (FPendingReply != prNone || FShutDown)
+            DropControl();
+        FReplyWaitMs = 0;
+    }
+    FPendingReply = prNone;
+}
+
 template <typename Body> void TIdFTP::RunTransfer(Body body)
 {
     DoStatus(ftpTransfer, RSFTPStatusStartTransfer);
     FAbortRequested = false;
+    FPendingReply = prNone;
+    FAnnouncedSize = -1;
     try {
         body();
+    } catch (const EIdFTPListingTooLarge&) {
+        FreeDataChannel();
+        DoStatus(ftpReady, RSFTPStatusDoneTransfer);
+        DropControl();
+        throw;
     } catch (...) {
         FreeDataChannel();
         DoStatus(ftpReady, RSFTPStatusDoneTransfer);
+        BringBackInStep();
         throw;
     }
     FreeDataChannel();
@@ -237,8 +307,9 @@ void TIdFTP::ReceivePassive(const std::string& command, TStream& stream)
 {
     TIdTCPClient& channel = OpenPassiveChannel();
     channel.Connect(-1);
-    WriteLine(command);
+    WriteTransferCommand(command);
     ReadReply({125, 150, 154});
+    NoteAnnouncedSize();
     channel.ReceiveToStream(stream, -1, true);
     channel.Disconnect();
 }
@@ -246,7 +317,9 @@ void TIdFTP::ReceivePassive(const std::string& command, TStream& stream)
 void TIdFTP::ReceiveActive(const std::string& command, TStream& stream)
 {
     TIdSimpleServer& server = OpenActiveListener();
-    SendCommand(command, {125, 150, 154});
+    WriteTransferCommand(command);
+    ReadReply({125, 150, 154});
+    NoteAnnouncedSize();
     AcceptDataConnection(server);
     server.ReceiveToStream(stream, -1, true);
 }
@@ -254,7 +327,7 @@ void TIdFTP::ReceiveActive(const std::string& command, TStream& stream)
 void TIdFTP::SendPassive(const std::string& command, TStream& stream)
 {
     TIdTCPClient& channel = OpenPassiveChannel();
-    WriteLine(command);
+    WriteTransferCommand(command);
     channel.Connect(-1);
     ReadReply({110, 125, 150});
     SendStreamTolerant(channel, stream, false);
@@ -264,7 +337,8 @@ void TIdFTP::SendPassive(const std::string& command, TStream& stream)
 void TIdFTP::SendActive(const std::string& command, TStream& stream)
 {
     TIdSimpleServer& server = OpenActiveListener();
-    SendCommand(command, {125, 150});
+    WriteTransferCommand(command);
+    ReadReply({125, 150});
     AcceptDataConnection(server);
     SendStreamTolerant(server, stream, true);
 }

@@ -305,15 +305,28 @@ TDateTime UnixModifiedAt(const std::vector<std::string>& w, TDateTime now)
     return EncodeDate(year, month, day) + EncodeTime(hour, minute, 0, 999);
 }
 
-std::string JoinWordsFrom(const std::vector<std::string>& words, size_t first)
+// The raw text from word `index` (as SplitWords counts) to the end of the line, so that a
+// name keeps its runs of blanks and the bytes sent back are the bytes listed.
+std::string RawTextFromWord(const std::string& line, size_t index)
 {
-    std::string joined;
-    for (size_t i = first; i < words.size(); ++i) {
-        if (i > first)
-            joined += ' ';
-        joined += words[i];
+    const std::string trimmed = Trim(line);
+    size_t start = 0;
+    size_t word = 0;
+    while (start < trimmed.size()) {
+        size_t space = trimmed.find(' ', start);
+        if (space == std::string::npos)
+            space = trimmed.size();
+        size_t first = start;
+        while (first < space && IsBlankOrControl(trimmed[first]))
+            ++first;
+        if (first < space) {
+            if (word == index)
+                return trimmed.substr(first);
+            ++word;
+        }
+        start = space + 1;
     }
-    return joined;
+    return std::string();
 }
 
 } // namespace
@@ -322,7 +335,8 @@ void ParseUnixEntry(TIdFTPListItem& entry, TDateTime now)
 {
     std::vector<std::string> w = SplitWords(entry.RawLine);
     // A line without a group column has the month where the size should be.
-    if (w.size() == 8 && IsLetter(w[4][0]))
+    const bool noGroup = w.size() == 8 && IsLetter(w[4][0]);
+    if (noGroup)
         w.insert(w.begin() + 2, std::string());
 
     const std::string& mode = WordAt(w, 0);
@@ -335,7 +349,7 @@ void ParseUnixEntry(TIdFTPListItem& entry, TDateTime now)
     entry.GroupAccount = w.size() > 3 ? w[3] : std::string();
     entry.ByteSize = w.size() > 4 ? StrToInt64Def(w[4], 0) : 0;
     entry.ModifiedAt = UnixModifiedAt(w, now);
-    entry.EntryName = JoinWordsFrom(w, 8);
+    entry.EntryName = w.size() > 8 ? RawTextFromWord(entry.RawLine, noGroup ? 7 : 8) : std::string();
     entry.EntryKind = kind == 'D' ? ekDirectory : (kind == 'L' ? ekSymbolicLink : ekFile);
 
     if (entry.EntryKind == ekSymbolicLink) {
@@ -411,10 +425,11 @@ void TIdFTPListItems::LoadLines(const TStringList& lines)
         entry.RawLine = lines[i];
         if (ListingFormat == flfNone)
             continue;
+        // A line that cannot be read is left out; the entries around it stay.
         try {
             ParseEntryAt(ListingFormat, entry, now);
         } catch (const std::exception&) {
-            FItems.clear();
+            FItems.pop_back();
         }
     }
 }

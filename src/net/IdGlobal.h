@@ -14,11 +14,13 @@ inline constexpr const char* RSStackError = "Socket Error # %d\r\n%s";
 inline constexpr const char* RSCouldNotBindSocket =
     "Could not bind socket. Address and port are already in use.";
 inline constexpr const char* RSInvalidPortRange = "Invalid Port Range (%d - %d)";
+inline constexpr const char* RSPortOutOfRange = "Invalid port %d: use a number from 1 to 65535.";
 inline constexpr const char* RSCannotBindRange = "Can not bind in port range (%d - %d)";
 inline constexpr const char* RSAlreadyConnected = "Already connected.";
 inline constexpr const char* RSNotConnected = "Not Connected";
 inline constexpr const char* RSReadTimeout = "Read Timeout";
 inline constexpr const char* RSReadLnMaxLineLengthExceeded = "Max line length exceeded.";
+inline constexpr const char* RSReplyTooLong = "The server's reply is too long.";
 inline constexpr const char* RSNotEnoughDataInBuffer = "Not enough data in buffer.";
 inline constexpr const char* RSNoDataToRead = "No data to read.";
 inline constexpr const char* RSStatusDisconnected = "Disconnected.";
@@ -98,9 +100,11 @@ class EIdNotConnected : public EIdException {
 public:
     EIdNotConnected() : EIdException(RSNotConnected) {}
 };
+// Every wait for a peer that stays silent too long ends with this type, whatever its text.
 class EIdReadTimeout : public EIdException {
 public:
     EIdReadTimeout() : EIdException(RSReadTimeout) {}
+    explicit EIdReadTimeout(std::string message) : EIdException(std::move(message)) {}
 };
 class EIdReadLnMaxLineLengthExceeded : public EIdException {
 public:
@@ -117,6 +121,11 @@ public:
 class EIdClosedSocket : public EIdException {
 public:
     EIdClosedSocket() : EIdException(RSStatusDisconnected) {}
+};
+// A reply longer than any real server sends: the rest of it is still on the way.
+class EIdReplyTooLong : public EIdException {
+public:
+    EIdReplyTooLong() : EIdException(RSReplyTooLong) {}
 };
 // A rejected numeric reply; the message is the reply's text lines, each followed by CR LF.
 class EIdProtocolReplyError : public EIdException {

@@ -63,6 +63,9 @@ std::string TIdLogBase::BlockText(TStream& buffer) const
     std::string data(static_cast<size_t>(buffer.Size()), '\0');
     buffer.ReadBuffer(data.data(), static_cast<int64_t>(data.size()));
     buffer.SetPosition(0);
+    // A NUL from a server would cut the line short wherever it is shown.
+    for (size_t at = data.find('\0'); at != std::string::npos; at = data.find('\0', at + 2))
+        data.replace(at, 1, "\\0");
     return ReplaceCRLF ? ReplaceLineEnds(data) : data;
 }
 

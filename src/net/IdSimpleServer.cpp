@@ -99,6 +99,8 @@ bool TIdSimpleServer::WaitForConnection()
             // AcceptFrom resets the binding: from here on the listener is ours to close.
             FListenerInBinding = false;
             accepted = binding->AcceptFrom(FListeningSocket);
+            if (accepted && RefuseStranger(*binding))
+                return false;
             if (accepted)
                 IOHandler()->Accepted();
         } else {
@@ -112,4 +114,14 @@ bool TIdSimpleServer::WaitForConnection()
     }
     ForgetListener();
     return accepted;
+}
+
+bool TIdSimpleServer::RefuseStranger(TIdSocketHandle& binding)
+{
+    if (AcceptOnlyFrom.empty() || binding.PeerIP() == AcceptOnlyFrom)
+        return false;
+    binding.ReleaseSocket();
+    binding.AdoptHandle(FListeningSocket);
+    FListenerInBinding = true;
+    return true;
 }

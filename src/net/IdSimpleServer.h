@@ -19,6 +19,9 @@ public:
     int BoundPort = 0; // 0 = any
     // Readability time-out of each poll while waiting; 0 polls in short slices.
     int AcceptWait = 0;
+    // When set, a connection from any other address is closed at once, the listener stays open
+    // and WaitForConnection returns false.
+    std::string AcceptOnlyFrom;
 
     // The handler's binding, or nullptr while there is no handler.
     TIdSocketHandle* SocketBinding() const;
@@ -33,11 +36,13 @@ public:
     virtual void StartListening();
     virtual void BindListener();
     virtual void StopListening() { ResetInput(); }
-    // true when a connection was accepted; false after RequestAbort.
+    // true when a connection was accepted; false after RequestAbort or a refused stranger.
     virtual bool WaitForConnection();
 
 private:
     void ForgetListener();
+    // Closes an accepted connection from a stranger and hands the listener back to the binding.
+    bool RefuseStranger(TIdSocketHandle& binding);
     std::atomic<bool> FAbortRequested{false};
     TIdStackSocketHandle FListeningSocket = Id_INVALID_SOCKET;
     // The binding itself holds the listening socket (from BindListener until the accept).

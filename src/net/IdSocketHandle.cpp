@@ -67,6 +67,13 @@ void TIdSocketHandle::ResetHandle(bool resetLocal)
     }
 }
 
+void TIdSocketHandle::AdoptHandle(TIdStackSocketHandle s)
+{
+    std::lock_guard<std::mutex> guard(FLock);
+    FHandle = s;
+    FAllocated = s != Id_INVALID_SOCKET;
+}
+
 bool TIdSocketHandle::BindOnce(int port, bool rangeAttempt)
 {
     const int rc = GStack->WSBind(Handle(), IP, port);

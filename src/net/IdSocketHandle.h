@@ -32,6 +32,8 @@ public:
     void OpenSocket(int socketType, int protocol = 0);
     void ReleaseSocket();
     void ResetHandle(bool resetLocal);
+    // Takes over an open socket (the inverse of ResetHandle); the peer is left unset.
+    void AdoptHandle(TIdStackSocketHandle s);
     void BindLocal();
     void SetPeer(const std::string& ip, int port);
     // The platform result (-1 on failure); raises nothing itself.

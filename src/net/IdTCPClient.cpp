@@ -8,6 +8,9 @@ void TIdTCPClient::DoOnConnected()
 
 void TIdTCPClient::Connect(int timeoutMs)
 {
+    // A port the system would silently cut to 16 bits reaches some other service.
+    if (FPort < 1 || FPort > 65535)
+        throw EIdInvalidPortRange(IdFormat(RSPortOutOfRange, FPort));
     if (IOHandler() == nullptr) {
         auto* handler = new TIdIOHandlerSocket();
         handler->OnStatus = OnStatus;

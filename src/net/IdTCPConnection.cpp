@@ -293,6 +293,19 @@ void TIdTCPConnection::CopyBufferToStream(TStream& stream, int64_t count)
     FInputBuffer.DropBytes(count);
 }
 
+void TIdTCPConnection::WriteBufferedTail(TStream& stream, int64_t limit)
+{
+    const int64_t count = std::min(FInputBuffer.Size(), limit);
+    if (count <= 0)
+        return;
+    stream.WriteBuffer(FInputBuffer.Memory(), count);
+    // The tail goes without a work event: only whole blocks are reported.
+    if (count == FInputBuffer.Size())
+        FInputBuffer.Clear();
+    else
+        FInputBuffer.DropBytes(count);
+}
+
 void TIdTCPConnection::ReceiveToStream(TStream& stream, int64_t byteCount, bool untilDisconnect)
 {
     if (byteCount >= 0) {
@@ -317,11 +330,12 @@ void TIdTCPConnection::ReceiveToStream(TStream& stream, int64_t byteCount, bool 
             } catch (const EIdConnClosedGracefully&) {
                 if (!untilDisconnect)
                     throw;
-                // The tail shorter than a block: written without a work event.
-                if (FInputBuffer.Size() > 0)
-                    stream.WriteBuffer(FInputBuffer.Memory(), FInputBuffer.Size());
-                FInputBuffer.Clear();
+                WriteBufferedTail(stream, remaining);
                 break;
+            } catch (const EIdSocketError&) {
+                // What arrived before a reset is the peer's data too.
+                WriteBufferedTail(stream, remaining);
+                throw;
             }
             CopyBufferToStream(stream, want);
             remaining -= want;
@@ -417,26 +431,44 @@ void TIdTCPConnection::SendStream(TStream& stream, bool rewind, int64_t size)
 
 // ---- numeric replies
 
+namespace {
+// A reply is a few lines; these bounds only stop a server that never ends one.
+constexpr int kMaxReplyLines = 10000;
+constexpr int64_t kMaxReplyBytes = 1 << 20;
+
+std::string UpperAscii(std::string s)
+{
+    std::transform(s.begin(), s.end(), s.begin(), [](char c) { return c >= 'a' && c <= 'z' ? c - 32 : c; });
+    return s;
+}
+} // namespace
+
 void TIdTCPConnection::ReadReplyLines(TStringList& lines)
 {
     lines.Clear();
-    const std::string first = ReadNonEmptyLine(INT_MAX);
+    int count = 0;
+    int64_t bytes = 0;
+    // Blank lines are skipped but counted: an endless run of them is no reply either.
+    auto nextLine = [&] {
+        for (;;) {
+            std::string line = ReadLine("\n");
+            bytes += static_cast<int64_t>(line.size()) + 1;
+            if (++count > kMaxReplyLines || bytes > kMaxReplyBytes)
+                throw EIdReplyTooLong();
+            line = IdTrim(line);
+            if (!line.empty())
+                return line;
+        }
+    };
+    const std::string first = nextLine();
     lines.Add(first);
     if (first.size() <= 3 || first[3] != '-')
         return;
-    const std::string marker = first.substr(0, 3) + " ";
+    const std::string marker = UpperAscii(first.substr(0, 3) + " ");
     for (;;) {
-        const std::string line = ReadNonEmptyLine(INT_MAX);
+        const std::string line = nextLine();
         lines.Add(line);
-        if (line.size() < 4)
-            break;
-        std::string head = line.substr(0, 4);
-        std::transform(head.begin(), head.end(), head.begin(),
-                       [](char c) { return c >= 'a' && c <= 'z' ? c - 32 : c; });
-        std::string want = marker;
-        std::transform(want.begin(), want.end(), want.begin(),
-                       [](char c) { return c >= 'a' && c <= 'z' ? c - 32 : c; });
-        if (head == want)
+        if (line.size() < 4 || UpperAscii(line.substr(0, 4)) == marker)
             break;
     }
 }

@@ -100,6 +100,7 @@ private:
     bool LineTooLong(int64_t length, int maxLength, std::string& line);
     void CheckSendResult(int sent);
     void CopyBufferToStream(TStream& stream, int64_t count);
+    void WriteBufferedTail(TStream& stream, int64_t limit);
     // Fills the input buffer until it holds count bytes.
     void EnsureBuffered(int64_t count);
 

@@ -26,8 +26,13 @@ void TStream::ReadBuffer(void* buffer, int64_t count)
 
 void TStream::WriteBuffer(const void* buffer, int64_t count)
 {
-    if (count != 0 && Write(buffer, count) != count)
-        throw EWriteError("Stream write error");
+    errno = 0;
+    if (count != 0 && Write(buffer, count) != count) {
+        // A file stream leaves the system's reason (a full disk, a size limit) in errno.
+        const int reason = errno;
+        throw EWriteError(reason == 0 ? std::string("Stream write error")
+                                      : std::string("Stream write error: ") + std::strerror(reason));
+    }
 }
 
 int64_t TStream::CopyFrom(TStream& source, int64_t count)

@@ -18,8 +18,8 @@
 #include "app/About_Form.h"
 #include "app/Forms.h"
 #include "app/MainForm.h"
-#include "sites/ui/SiteBox.h"
 #include "sites/SiteList.h"
+#include "sites/ui/SiteBox.h"
 #include "support/TempDir.h"
 
 namespace fs = std::filesystem;
@@ -60,7 +60,11 @@ TEST_F(MainWindow, FirstStartWithoutSiteFile)
     EXPECT_EQ(w.SiteData.Sites.Count(), 0);
     EXPECT_EQ(w.CurrentSite, -1);
     EXPECT_TRUE(w.DisconnectNoticed);
-    EXPECT_EQ(w.TempFolder, tmp.Path() + "/ferrystar-" + std::to_string(::geteuid()) + "/FTPtemp");
+    // FTPtemp lives in this program's own run folder below the per-user folder.
+    const fs::path temp(w.TempFolder);
+    EXPECT_EQ(temp.filename(), "FTPtemp");
+    EXPECT_EQ(temp.parent_path().parent_path(), tmp.Path() + "/ferrystar-" + std::to_string(::geteuid()));
+    EXPECT_EQ(temp.parent_path().filename().string().rfind("run-" + std::to_string(::getpid()) + "-", 0), 0u);
     EXPECT_TRUE(fs::is_directory(w.TempFolder));
     EXPECT_EQ(w.SpeedButton4->toolTip(), "Maximize this panel");
     EXPECT_EQ(w.SpeedButton4->geometry().right(), w.Panel1->width() - 1);
@@ -76,6 +80,11 @@ TEST_F(MainWindow, MenusHoldEveryItemInOrder)
         seen << top->text() + ":";
         for (QAction* a : top->menu()->actions())
             seen << (a->isSeparator() ? QStringLiteral("-") : a->text());
+    }
+    // Each caption carries a mnemonic of its own within its menu: Alt+F, Alt+A, Alt+H open them.
+    for (QString& caption : seen) {
+        EXPECT_TRUE(caption == "-" || caption.count('&') == 1) << caption.toStdString();
+        caption.remove('&');
     }
     EXPECT_EQ(seen.join('|').toStdString(),
               "File:|Servers|Proxy Setup|-|Exit|Actions:|Connect|Disconnect|-|Upload|Download|Open|Delete|"

@@ -9,10 +9,10 @@
 #include <QTimer>
 #include <QTreeWidget>
 
-#include "sites/ui/Proxies.h"
-#include "sites/ui/DialogFields.h"
-#include "sites/ui/Servers.h"
 #include "sites/SiteList.h"
+#include "sites/ui/DialogFields.h"
+#include "sites/ui/Proxies.h"
+#include "sites/ui/Servers.h"
 
 namespace {
 
@@ -117,7 +117,11 @@ TEST_F(ServersDialog, WithNoSitesAddCreatesANewServerAndLeavingHostRenamesIt)
     EXPECT_EQ(dialog.HostEdit->text(), "New Server");
     EXPECT_EQ(dialog.PortEdit->text(), "21");
     EXPECT_FALSE(dialog.PassiveCheck->isChecked());
-    EXPECT_TRUE(dialog.ListView1->selectedItems().isEmpty());
+    // The new row is selected, so Connect and Delete act on the site the fields show.
+    ASSERT_EQ(dialog.ListView1->selectedItems().size(), 1);
+    EXPECT_EQ(dialog.ListView1->indexOfTopLevelItem(dialog.ListView1->selectedItems().first()), 0);
+    EXPECT_TRUE(dialog.ConnectButton->isEnabled());
+    EXPECT_TRUE(dialog.DeleteButton->isEnabled());
 
     Type(dialog.HostEdit, "ftp.example.test");
     EXPECT_EQ(Rows(), QStringList{"ftp.example.test"});
@@ -158,13 +162,14 @@ TEST_F(ServersDialog, SelectingARowShowsItsStoredValues)
     EXPECT_EQ(dialog.TransferTypeBox->currentText(), "ASCII");
     EXPECT_EQ(dialog.InitialFolderEdit->text(), "/home/bob");
 
-    // Losing the selection keeps that row current.
+    // Losing the selection keeps that row current, but with nothing selected there is nothing to
+    // connect to or delete.
     QTest::mouseClick(dialog.ListView1->viewport(), Qt::LeftButton, Qt::ControlModifier,
                       dialog.ListView1->visualItemRect(dialog.ListView1->topLevelItem(1)).center());
     EXPECT_TRUE(dialog.ListView1->selectedItems().isEmpty());
     EXPECT_EQ(dialog.CurrentIndex, 1);
     EXPECT_FALSE(dialog.DeleteButton->isEnabled());
-    EXPECT_TRUE(dialog.ConnectButton->isEnabled());
+    EXPECT_FALSE(dialog.ConnectButton->isEnabled());
 }
 
 TEST_F(ServersDialog, FieldsAreWrittenWhenLeftAndCheckAndTypeAtOnce)
@@ -275,7 +280,9 @@ TEST_F(ServersDialog, ChoicesWithNoSiteCurrentChangeNothing)
     EXPECT_EQ(data.Sites.Get(0).PassiveMode, 0);
     EXPECT_EQ(data.Sites.Get(0).HostName.Str(), "alpha.test");
 
-    Click(dialog.DeleteButton); // enabled, but no row is selected
+    EXPECT_FALSE(dialog.DeleteButton->isEnabled()); // no row is selected
+    EXPECT_FALSE(dialog.ConnectButton->isEnabled());
+    Click(dialog.DeleteButton);
     EXPECT_EQ(data.Sites.Count(), 1);
 }
 
@@ -294,6 +301,7 @@ TEST_F(ServersDialog, ConnectAndCloseEndTheDialogAndEnterKeepsTheFieldBeingTyped
     EXPECT_EQ(dialog.result(), QDialog::Rejected);
 
     Show();
+    ClickRow(0);
     Type(dialog.UserEdit, "typed", false);
     QTest::keyClick(dialog.UserEdit, Qt::Key_Return);
     EXPECT_EQ(dialog.result(), QDialog::Accepted);

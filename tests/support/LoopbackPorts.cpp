@@ -1,11 +1,14 @@
 #include "support/LoopbackPorts.h"
 
+#include "net/IdTCPClient.h"
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <random>
 #include <stdexcept>
@@ -33,6 +36,29 @@ bool CanBind(int port, const std::string& address = "127.0.0.1")
     const bool ok = ::bind(fd, reinterpret_cast<const sockaddr*>(&a), sizeof a) == 0;
     ::close(fd);
     return ok;
+}
+
+// A socket bound to 127.0.0.1:port (0: the system chooses), listening when asked; -1 when taken.
+int BoundLoopback(int port, bool listening)
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return -1;
+    const sockaddr_in a = LoopbackAddress(port);
+    if (::bind(fd, reinterpret_cast<const sockaddr*>(&a), sizeof a) != 0 ||
+        (listening && ::listen(fd, 4) != 0)) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+int LocalPort(int fd)
+{
+    sockaddr_in a{};
+    socklen_t len = sizeof a;
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
+    return ntohs(a.sin_port);
 }
 
 } // namespace
@@ -93,13 +119,10 @@ bool WaitForPort(int port, std::chrono::milliseconds wait, const std::string& ad
 
 int ListenLoopback(int& port)
 {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in a = LoopbackAddress(0);
-    socklen_t len = sizeof a;
-    if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || ::listen(fd, 4) != 0 ||
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) != 0)
+    const int fd = BoundLoopback(0, true);
+    if (fd < 0)
         throw std::runtime_error("cannot listen on 127.0.0.1");
-    port = ntohs(a.sin_port);
+    port = LocalPort(fd);
     return fd;
 }
 
@@ -109,4 +132,95 @@ int AcceptWithin(int listener, std::chrono::milliseconds wait)
     if (::poll(&p, 1, static_cast<int>(wait.count())) <= 0)
         return -1;
     return ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
+}
+
+void SendAll(int fd, const std::string& data)
+{
+    size_t sent = 0;
+    while (sent < data.size()) {
+        const ssize_t n = ::send(fd, data.data() + sent, data.size() - sent, MSG_NOSIGNAL);
+        if (n <= 0)
+            return;
+        sent += static_cast<size_t>(n);
+    }
+}
+
+std::string ReceiveAll(int fd, long count, std::chrono::milliseconds idle)
+{
+    std::string out;
+    char block[65536];
+    while (count < 0 || static_cast<long>(out.size()) < count) {
+        pollfd p{fd, POLLIN, 0};
+        if (::poll(&p, 1, static_cast<int>(idle.count())) <= 0)
+            break;
+        size_t want = sizeof block;
+        if (count >= 0)
+            want = std::min(want, static_cast<size_t>(count) - out.size());
+        const ssize_t n = ::recv(fd, block, want, 0);
+        if (n <= 0)
+            break;
+        out.append(block, static_cast<size_t>(n));
+    }
+    return out;
+}
+
+void ArmReset(int fd)
+{
+    linger l{1, 0};
+    ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &l, sizeof l);
+}
+
+LoopbackPeer::LoopbackPeer(std::function<void(int fd)> script)
+{
+    FListener = ListenLoopback(FPort);
+    FThread = std::thread([this, script = std::move(script)] {
+        const int fd = ::accept4(FListener, nullptr, nullptr, SOCK_CLOEXEC);
+        if (fd < 0)
+            return;
+        script(fd);
+        ::close(fd);
+    });
+}
+
+LoopbackPeer::~LoopbackPeer()
+{
+    ::shutdown(FListener, SHUT_RDWR); // wakes an accept that never got a client
+    Join();
+    ::close(FListener);
+}
+
+void LoopbackPeer::Join()
+{
+    if (FThread.joinable())
+        FThread.join();
+}
+
+ClosedPort::ClosedPort()
+{
+    FFd = BoundLoopback(0, false);
+    if (FFd < 0)
+        throw std::runtime_error("cannot bind on 127.0.0.1");
+    FPort = LocalPort(FFd);
+}
+
+ClosedPort::~ClosedPort()
+{
+    ::close(FFd);
+}
+
+PortHolder::PortHolder(int port) : FFd(BoundLoopback(port, true)) {}
+
+PortHolder::~PortHolder()
+{
+    if (FFd >= 0)
+        ::close(FFd);
+}
+
+std::unique_ptr<TIdTCPClient> ConnectTo(const LoopbackPeer& peer)
+{
+    auto client = std::make_unique<TIdTCPClient>();
+    client->SetHost("127.0.0.1");
+    client->SetPort(peer.Port());
+    client->Connect();
+    return client;
 }

@@ -30,8 +30,17 @@ ScriptedFtpServer::ScriptedFtpServer()
     FListener = ListenLoopback(FPort);
 }
 
+ScriptedFtpServer::ScriptedFtpServer(std::function<void(ScriptedFtpSession&)> script) : ScriptedFtpServer()
+{
+    FRunsFunction = true;
+    FThread = std::thread([this, script = std::move(script)] { RunFunction(script); });
+}
+
 ScriptedFtpServer::~ScriptedFtpServer()
 {
+    // A function script runs to its end (each of its waits is bounded): its checks must not be lost.
+    if (FRunsFunction)
+        Join();
     FStop = true;
     if (FThread.joinable())
         FThread.join();
@@ -128,6 +137,14 @@ bool ScriptedFtpServer::WaitFinished(std::chrono::milliseconds wait)
     return FFinishedChanged.wait_for(g, wait, [this] { return FFinished; });
 }
 
+void ScriptedFtpServer::Join()
+{
+    if (!FRunsFunction)
+        WaitFinished();
+    else if (FThread.joinable())
+        FThread.join();
+}
+
 void ScriptedFtpServer::Run()
 {
     if (AcceptOn(FListener, FControl)) {
@@ -137,12 +154,35 @@ void ScriptedFtpServer::Run()
     } else {
         Fail("no client connected");
     }
+    MarkFinished();
+    Drain();
+}
+
+void ScriptedFtpServer::RunFunction(const std::function<void(ScriptedFtpSession&)>& script)
+{
+    if (AcceptOn(FListener, FControl)) {
+        ScriptedFtpSession session(*this, FControl);
+        script(session);
+    } else {
+        Fail("no client connected");
+    }
+    CloseFd(FControl);
+    MarkFinished();
+}
+
+void ScriptedFtpServer::MarkFinished()
+{
     {
         std::lock_guard<std::mutex> g(FLock);
         FFinished = true;
     }
     FFinishedChanged.notify_all();
-    Drain();
+}
+
+void ScriptedFtpServer::Record(const std::string& line)
+{
+    std::lock_guard<std::mutex> g(FLock);
+    FCommands.push_back(line);
 }
 
 // False ends the script: a failure, going silent or the end of the connection.
@@ -187,10 +227,7 @@ bool ScriptedFtpServer::ExpectLine(const Step& step)
         Fail("expected \"" + step.Text + "\", got nothing");
         return false;
     }
-    {
-        std::lock_guard<std::mutex> g(FLock);
-        FCommands.push_back(line);
-    }
+    Record(line);
     const bool matches = step.Kind == StepKind::Expect ? line == step.Text : line.rfind(step.Text, 0) == 0;
     if (!matches) {
         Fail("expected \"" + step.Text + "\", got \"" + line + "\"");
@@ -340,8 +377,7 @@ void ScriptedFtpServer::Drain()
             if (!line.empty() && line.back() == '\r')
                 line.pop_back();
             FInput.erase(0, eol + 1);
-            std::lock_guard<std::mutex> g(FLock);
-            FCommands.push_back(line);
+            Record(line);
         }
         if (FStop || FControl < 0)
             return;

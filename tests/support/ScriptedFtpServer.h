@@ -1,18 +1,66 @@
 #pragma once
-// A small FTP server that plays a script on 127.0.0.1 and records every command line it receives.
-// Build the script, call Start, run the client, then check Commands() and Failures().
+// A small FTP server on 127.0.0.1 for exact reply sequences that real servers do not produce. It
+// records every command line it receives and is driven in one of two ways:
+// - a list of steps: build it, call Start, run the client, then check Commands() and Failures();
+// - a function given a ScriptedFtpSession, run on the server's thread as soon as it is built, for
+//   conversations that depend on what the client sent; Join() waits for its end.
 // Every wait is bounded, and the destructor ends the thread and closes every socket.
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "ftp/IdFTP.h"
+
+class ScriptedFtpServer;
+
+// The server side of one control connection, for scripts written as a function.
+class ScriptedFtpSession {
+public:
+    ScriptedFtpSession(ScriptedFtpServer& server, int controlFd) : FServer(server), FControl(controlFd) {}
+    ~ScriptedFtpSession();
+    ScriptedFtpSession(const ScriptedFtpSession&) = delete;
+    ScriptedFtpSession& operator=(const ScriptedFtpSession&) = delete;
+
+    // Sends text followed by CR LF (text may hold several lines separated by CR LF).
+    void Reply(const std::string& text);
+    // The next command line without CR LF; "<closed>" when the client closed, "<timeout>" after 10 s.
+    std::string ReadCommand();
+    // Reads a command, checks it (gtest failure otherwise) and sends the reply (when not empty).
+    void Expect(const std::string& command, const std::string& reply);
+    // Whether the client closed the control connection within the wait, sending nothing more.
+    bool ClientClosedQuietly(int waitMs = 5000);
+
+    // Passive: opens a data listener on 127.0.0.1 and returns its port.
+    int ListenForData();
+    // Accepts on the data listener; -1 after 10 s.
+    int AcceptData();
+    // Active: connects to the port of a PORT argument "h1,h2,h3,h4,p1,p2" from sourceIP; always on
+    // 127.0.0.1, whatever address the client announced.
+    int ConnectData(const std::string& portArgument, const std::string& sourceIP = "127.0.0.1");
+    static void SendAll(int fd, const std::string& data);
+    // Everything until the other side closes.
+    static std::string ReceiveAll(int fd);
+    static void CloseFd(int fd);
+
+    // The commands read so far.
+    std::vector<std::string> Commands() const;
+
+private:
+    ScriptedFtpServer& FServer;
+    int FControl;
+    int FDataListener = -1;
+    std::string FPending;
+};
+
 class ScriptedFtpServer {
 public:
     ScriptedFtpServer();
+    explicit ScriptedFtpServer(std::function<void(ScriptedFtpSession&)> script);
     ~ScriptedFtpServer();
     ScriptedFtpServer(const ScriptedFtpServer&) = delete;
     ScriptedFtpServer& operator=(const ScriptedFtpServer&) = delete;
@@ -46,8 +94,11 @@ public:
     std::string ReceivedData() const;
     // True once the whole script has been played (or failed); waits at most `wait`.
     bool WaitFinished(std::chrono::milliseconds wait = std::chrono::seconds(10));
+    // Waits for the end of a function script (for a list of steps: WaitFinished with its default).
+    void Join();
 
 private:
+    friend class ScriptedFtpSession;
     enum class StepKind {
         Reply,
         Raw,
@@ -72,6 +123,9 @@ private:
 
     ScriptedFtpServer& AddStep(Step step);
     void Run();
+    void RunFunction(const std::function<void(ScriptedFtpSession&)>& script);
+    void MarkFinished();
+    void Record(const std::string& line);
     bool Play(const Step& step);
     bool ExpectLine(const Step& step);
     bool SendText(int fd, const std::string& bytes);
@@ -98,6 +152,7 @@ private:
     int FPortCommandPort = 0;
     std::string FInput;
     std::atomic<bool> FStop{false};
+    bool FRunsFunction = false;
     std::thread FThread;
 
     mutable std::mutex FLock;
@@ -107,3 +162,30 @@ private:
     std::vector<std::string> FFailures;
     std::string FReceived;
 };
+
+// The PASV reply text for a data port on the given dotted host.
+std::string PassiveReply(const std::string& host, int port);
+
+// The server side of the plain login that a RecordingClient makes.
+void ScriptLogin(ScriptedFtpSession& s);
+
+// An FTP client for the scripted server that records its statuses.
+struct RecordingClient {
+    TIdFTP Ftp;
+    std::vector<std::string> Statuses;
+
+    explicit RecordingClient(int port);
+    // The statuses of the FTP client itself, without the transport's connect and disconnect lines.
+    std::vector<std::string> FtpStatuses() const;
+};
+
+// Runs body and returns the reply code of the EIdProtocolReplyError it raises (0: none raised).
+template <typename Body> int ReplyErrorCode(Body body)
+{
+    try {
+        body();
+    } catch (const EIdProtocolReplyError& e) {
+        return e.ReplyCode;
+    }
+    return 0;
+}

@@ -13,9 +13,9 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include "sites/SiteList.h"
 #include "sites/ui/DialogFields.h"
 #include "sites/ui/Proxies.h"
-#include "sites/SiteList.h"
 
 std::function<void(QWidget*, const QString&)> TForm4::ShowMessage = ShowPlainMessage;
 
@@ -141,10 +141,9 @@ bool TForm4::HasCurrentSite() const
 void TForm4::showEvent(QShowEvent* event)
 {
     if (FData) {
-        if (FData->Sites.Count() == 0)
-            DeleteButton->setEnabled(false);
         RefillRows();
         KeepCurrentInStep();
+        UpdateButtons();
     }
     QDialog::showEvent(event);
 }
@@ -215,19 +214,24 @@ void TForm4::ClearFields()
     PassiveCheck->setChecked(true);
 }
 
+// Both act on the selected row: with none selected there is nothing to connect to or delete.
 void TForm4::UpdateButtons()
 {
-    DeleteButton->setEnabled(!ListView1->selectedItems().isEmpty());
-    ConnectButton->setEnabled(CurrentIndex >= 0 && CurrentIndex < ListView1->topLevelItemCount());
+    const bool selected = !ListView1->selectedItems().isEmpty();
+    DeleteButton->setEnabled(selected);
+    ConnectButton->setEnabled(selected && CurrentIndex >= 0 && CurrentIndex < ListView1->topLevelItemCount());
 }
 
 void TForm4::AddClick()
 {
     if (!FData)
         return;
-    new QTreeWidgetItem(ListView1, {QStringLiteral("New Server")});
+    auto* row = new QTreeWidgetItem(ListView1, {QStringLiteral("New Server")});
     CurrentIndex = FData->Sites.Add(SiteRecord::NewSite("New Server"));
+    // The new site is the selected one, so that Connect and Delete act on what the fields show.
+    ListView1->setCurrentItem(row);
     FillFields(CurrentIndex);
+    UpdateButtons();
 }
 
 void TForm4::DeleteClick()

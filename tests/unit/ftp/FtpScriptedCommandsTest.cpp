@@ -1,4 +1,6 @@
-#include "unit/ftp/FtpScriptedFixture.h"
+#include <gtest/gtest.h>
+
+#include "support/ScriptedFtpServer.h"
 
 namespace {
 
@@ -6,7 +8,7 @@ using Lines = std::vector<std::string>;
 
 TEST(FtpScriptedCommands, CommandsGoOutUnchangedAndCheckTheirCodes)
 {
-    FtpScriptedServer server([](FtpScriptSession& s) {
+    ScriptedFtpServer server([](ScriptedFtpSession& s) {
         ScriptLogin(s);
         s.Expect("CWD /my folder", "250 Directory successfully changed.");
         s.Expect("CWD sub", "200 ok"); // 200 is accepted too
@@ -58,10 +60,10 @@ TEST(FtpScriptedCommands, CurrentFolderTakesTheFirstQuotedText)
         {"257 \"/home/anna\" is current directory.", "/home/anna"},
         {"257 /home/anna is current directory.", ""},
         {"257 \"/unterminated", ""},
-        {"257 \"/a \"\"quoted\"\" name\" is current", "/a "},
+        {"257 \"/a \"\"quoted\"\" name\" is current", "/a \"quoted\" name"},
         {"257-\"/first\" line\r\n257 \"/second\"", "/first"},
     };
-    FtpScriptedServer server([&](FtpScriptSession& s) {
+    ScriptedFtpServer server([&](ScriptedFtpSession& s) {
         ScriptLogin(s);
         for (const Case& k : cases)
             s.Expect("PWD", k.reply);
@@ -94,7 +96,7 @@ TEST(FtpScriptedCommands, RemoteFileSizeReadsSixtyFourBitSizes)
         {"500 SIZE not understood", -1},
         {"213-Status\r\n213 77", -1},
     };
-    FtpScriptedServer server([&](FtpScriptSession& s) {
+    ScriptedFtpServer server([&](ScriptedFtpSession& s) {
         ScriptLogin(s);
         for (const Case& k : cases)
             s.Expect("SIZE my file.bin", k.reply);
@@ -107,7 +109,7 @@ TEST(FtpScriptedCommands, RemoteFileSizeReadsSixtyFourBitSizes)
 
 TEST(FtpScriptedCommands, PortNamesAddressAndPortInBytes)
 {
-    FtpScriptedServer server([](FtpScriptSession& s) {
+    ScriptedFtpServer server([](ScriptedFtpSession& s) {
         ScriptLogin(s);
         s.Expect("PORT 192,168,1,5,19,135", "200 PORT command successful.");
         s.Expect("PORT 10,0,0,1,0,21", "500 Illegal PORT command.");
@@ -125,7 +127,7 @@ TEST(FtpScriptedCommands, PortNamesAddressAndPortInBytes)
 
 TEST(FtpScriptedCommands, ClosedControlConnectionFailsTheCommand)
 {
-    FtpScriptedServer server([](FtpScriptSession& s) {
+    ScriptedFtpServer server([](ScriptedFtpSession& s) {
         ScriptLogin(s);
         s.ReadCommand();
     });

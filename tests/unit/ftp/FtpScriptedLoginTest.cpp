@@ -1,4 +1,6 @@
-#include "unit/ftp/FtpScriptedFixture.h"
+#include <gtest/gtest.h>
+
+#include "support/ScriptedFtpServer.h"
 
 namespace {
 
@@ -6,7 +8,7 @@ using Lines = std::vector<std::string>;
 
 TEST(FtpScriptedLogin, PlainLoginSendsTypeBeforeSystAndReportsReady)
 {
-    FtpScriptedServer server([](FtpScriptSession& s) {
+    ScriptedFtpServer server([](ScriptedFtpSession& s) {
         ScriptLogin(s);
         EXPECT_TRUE(s.ClientClosedQuietly());
     });
@@ -23,7 +25,7 @@ TEST(FtpScriptedLogin, PlainLoginSendsTypeBeforeSystAndReportsReady)
 
 TEST(FtpScriptedLogin, UserAnsweredWith230SendsNoPassword)
 {
-    FtpScriptedServer server([](FtpScriptSession& s) {
+    ScriptedFtpServer server([](ScriptedFtpSession& s) {
         s.Reply("220 hi");
         s.Expect("USER anna", "230 Welcome, no password needed.");
         s.Expect("TYPE I", "200 ok");
@@ -41,24 +43,24 @@ TEST(FtpScriptedLogin, UserAnsweredWith230SendsNoPassword)
 TEST(FtpScriptedLogin, RefusalsCloseTheConnection)
 {
     struct Case {
-        std::function<void(FtpScriptSession&)> script;
+        std::function<void(ScriptedFtpSession&)> script;
         int code;
     };
     const Case cases[] = {
-        {[](FtpScriptSession& s) { s.Reply("421 Too many users."); }, 421},
-        {[](FtpScriptSession& s) {
+        {[](ScriptedFtpSession& s) { s.Reply("421 Too many users."); }, 421},
+        {[](ScriptedFtpSession& s) {
              s.Reply("220 hi");
              s.Expect("USER anna", "331 pw");
              s.Expect("PASS secret", "530 Login incorrect.");
          },
          530},
-        {[](FtpScriptSession& s) {
+        {[](ScriptedFtpSession& s) {
              s.Reply("220 hi");
              s.Expect("USER anna", "331 pw");
              s.Expect("PASS secret", "332 Need account."); // no ACCT in this client
          },
          332},
-        {[](FtpScriptSession& s) {
+        {[](ScriptedFtpSession& s) {
              s.Reply("220 hi");
              s.Expect("USER anna", "230 in");
              s.Expect("TYPE I", "200 ok");
@@ -67,7 +69,7 @@ TEST(FtpScriptedLogin, RefusalsCloseTheConnection)
          502},
     };
     for (const Case& k : cases) {
-        FtpScriptedServer server(k.script);
+        ScriptedFtpServer server(k.script);
         RecordingClient c(server.Port());
         std::string message;
         const int code = ReplyErrorCode([&] {
@@ -89,7 +91,7 @@ TEST(FtpScriptedLogin, RefusalsCloseTheConnection)
 
 TEST(FtpScriptedLogin, Syst500GivesUnknownSystem)
 {
-    FtpScriptedServer server([](FtpScriptSession& s) {
+    ScriptedFtpServer server([](ScriptedFtpSession& s) {
         s.Reply("220 hi");
         s.Expect("USER anna", "230 in");
         s.Expect("TYPE I", "200 ok");
@@ -103,7 +105,7 @@ TEST(FtpScriptedLogin, Syst500GivesUnknownSystem)
 
 TEST(FtpScriptedLogin, ProxyWithoutAccountTellsTheTargetInTheUserName)
 {
-    FtpScriptedServer proxy([](FtpScriptSession& s) {
+    ScriptedFtpServer proxy([](ScriptedFtpSession& s) {
         s.Reply("220 proxy ready");
         s.Expect("USER anna@ftp.example.org", "331 pw");
         s.Expect("PASS secret", "230 in");
@@ -128,7 +130,7 @@ TEST(FtpScriptedLogin, ProxyWithoutAccountTellsTheTargetInTheUserName)
 
 TEST(FtpScriptedLogin, ProxyAccountIsLoggedInFirst)
 {
-    FtpScriptedServer proxy([](FtpScriptSession& s) {
+    ScriptedFtpServer proxy([](ScriptedFtpSession& s) {
         s.Reply("220 proxy ready");
         s.Expect("USER gate", "331 pw");
         s.Expect("PASS gatepw", "230 proxy account ok");
@@ -152,7 +154,7 @@ TEST(FtpScriptedLogin, ProxyAccountIsLoggedInFirst)
 
 TEST(FtpScriptedLogin, TransferTypeSendsOnlyRealChangesWhileConnected)
 {
-    FtpScriptedServer server([](FtpScriptSession& s) {
+    ScriptedFtpServer server([](ScriptedFtpSession& s) {
         s.Reply("220 hi");
         s.Expect("USER anna", "230 in");
         s.Expect("TYPE A", "200 ok"); // chosen while closed, sent by the login
@@ -173,7 +175,7 @@ TEST(FtpScriptedLogin, TransferTypeSendsOnlyRealChangesWhileConnected)
 
 TEST(FtpScriptedLogin, LineBreaksInNamesAreRefusedBeforeSending)
 {
-    FtpScriptedServer server([](FtpScriptSession& s) {
+    ScriptedFtpServer server([](ScriptedFtpSession& s) {
         ScriptLogin(s);
         s.Expect("NOOP", "200 still in step");
     });
@@ -190,7 +192,7 @@ TEST(FtpScriptedLogin, LineBreaksInNamesAreRefusedBeforeSending)
 
 TEST(FtpScriptedLogin, ServerClosingDuringLoginGivesClosedGracefully)
 {
-    FtpScriptedServer server([](FtpScriptSession& s) {
+    ScriptedFtpServer server([](ScriptedFtpSession& s) {
         s.Reply("220 hi");
         s.ReadCommand();
     });
@@ -203,7 +205,7 @@ TEST(FtpScriptedLogin, SameClientConnectsAgainAfterDisconnect)
 {
     RecordingClient c(0);
     for (int round = 0; round < 2; ++round) {
-        FtpScriptedServer server(ScriptLogin);
+        ScriptedFtpServer server(ScriptLogin);
         c.Ftp.SetPort(server.Port());
         c.Ftp.ConnectAndLogin();
         EXPECT_TRUE(c.Ftp.IsConnected());

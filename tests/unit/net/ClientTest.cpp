@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "LoopbackPeer.h"
+#include "support/LoopbackPorts.h"
 #include "net/IdTCPClient.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <memory>
 #include <vector>
 
-#include "LoopbackPeer.h"
+#include "support/LoopbackPorts.h"
 #include "net/IdTCPClient.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #include <memory>
 #include <vector>
 
-#include "LoopbackPeer.h"
+#include "support/LoopbackPorts.h"
 #include "net/IdLogEvent.h"
 #include "net/IdTCPClient.h"
 

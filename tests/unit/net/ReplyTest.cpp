@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "LoopbackPeer.h"
+#include "support/LoopbackPorts.h"
 #include "net/IdTCPClient.h"
 
 namespace {

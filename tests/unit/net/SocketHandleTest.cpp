@@ -5,7 +5,7 @@
 #include <random>
 #include <sys/socket.h>
 
-#include "LoopbackPeer.h"
+#include "support/LoopbackPorts.h"
 #include "net/IdSimpleServer.h"
 #include "net/IdTCPClient.h"
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "LoopbackPeer.h"
+#include "support/LoopbackPorts.h"
 #include "net/IdStackPosix.h"
 #include "net/IdTCPClient.h"
 

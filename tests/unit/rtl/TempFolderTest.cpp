@@ -40,6 +40,8 @@ TEST(TempFolder, PrepareMakesFtpTempCurrentAndDeleteNeverFollowsLinks)
     const std::string temp = PrepareTempFolder();
     ::unsetenv("TMPDIR");
     EXPECT_EQ(fs::path(temp).filename(), "FTPtemp");
+    const std::string run = fs::path(temp).parent_path().filename().string();
+    EXPECT_EQ(run.rfind("run-" + std::to_string(::getpid()) + "-", 0), 0u) << run;
     EXPECT_EQ(fs::current_path().string(), temp);
     fs::current_path(saved);
 
@@ -52,4 +54,38 @@ TEST(TempFolder, PrepareMakesFtpTempCurrentAndDeleteNeverFollowsLinks)
     DeleteFolderTree(temp);
     EXPECT_FALSE(fs::exists(temp));
     EXPECT_TRUE(fs::exists(outside + "/keep.txt"));
+    ReleaseTempFolder();
+    EXPECT_FALSE(fs::exists(fs::path(temp).parent_path()));
+}
+
+// Two running programs never share a folder, and a starting program clears only what no running
+// program owns.
+TEST(TempFolder, RunFoldersAreOwnedUntilTheirProgramEnds)
+{
+    TempDir base;
+    auto first = std::make_unique<TRunFolder>(base.Path());
+    auto crashed = std::make_unique<TRunFolder>(base.Path());
+    ASSERT_NE(first->Path(), crashed->Path());
+    struct stat st {};
+    ASSERT_EQ(::stat(first->Path().c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    std::ofstream(first->Path() + "/open.txt") << "in use";
+    std::ofstream(crashed->Path() + "/left.txt") << "left behind";
+    const std::string crashedPath = crashed->Path();
+    crashed->Abandon();
+    const std::string making = base.Path() + "/run-1-making"; // no lock file yet
+    fs::create_directory(making);
+    const std::string other = base.Path() + "/not-ours";
+    fs::create_directory(other);
+
+    TRunFolder second(base.Path());
+    EXPECT_TRUE(fs::exists(first->Path() + "/open.txt"));
+    EXPECT_FALSE(fs::exists(crashedPath));
+    EXPECT_TRUE(fs::exists(making));
+    EXPECT_TRUE(fs::exists(other));
+
+    const std::string firstPath = first->Path();
+    first.reset(); // the program closes: its folder goes with it
+    EXPECT_FALSE(fs::exists(firstPath));
+    EXPECT_TRUE(fs::exists(second.Path()));
 }

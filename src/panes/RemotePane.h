@@ -1,0 +1,117 @@
+#pragma once
+// The remote folder pane: the folder box and buttons on its strip, the list of the last listing,
+// its context menu, keys and commands.
+#include <QObject>
+#include <QTreeWidget>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "engine/FTPTask.h"
+
+class QComboBox;
+class QMenu;
+class QAction;
+class QToolButton;
+class TMainFrm;
+class TRemoteSessionCommands;
+
+// One row of the remote list; every row but ".." owns the record of its entry.
+class TRemoteRow : public QTreeWidgetItem {
+public:
+    std::unique_ptr<TFTPFileInfo> Info;
+    std::string Rights; // the nine permission characters as listed
+    bool IsParentRow() const { return !Info; }
+};
+
+// The list view: keys, Tab to the local list, and sorting by the program's own comparison.
+class TRemoteListView : public QTreeWidget {
+    Q_OBJECT
+public:
+    explicit TRemoteListView(QWidget* parent);
+    std::function<void(QKeyEvent*)> OnKeyDown;
+    std::function<void()> OnTab;
+    TRemoteRow* Row(int index) const;
+    TRemoteRow* FirstSelected() const;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    bool focusNextPrevChild(bool next) override;
+};
+
+class TRemotePane : public QObject {
+    Q_OBJECT
+public:
+    // Builds the strip and the list into the pane's widget.
+    TRemotePane(TMainFrm& main, QWidget* ftpPanel);
+    ~TRemotePane() override;
+
+    QComboBox* ComboBoxEx1;
+    QToolButton *SpeedButton2, *SpeedButton3, *SpeedButton10, *SpeedButton8, *SpeedButton7;
+    TRemoteListView* ListView1;
+    QMenu* PopupMenu1;
+    QAction *Download2, *Open1, *Delete1, *ImagePreview1, *Permissions1, *Rename2, *SortBy1, *Name1, *Size1,
+        *ype1, *Date1, *Refresh2;
+    // Commands of other panes reached from this one (download with the dialog, F5; the pop-up's
+    // Download): set by whoever builds them.
+    std::function<void()> OnDownloadWithDialog, OnDownloadSelection;
+    // The local list, for Tab.
+    std::function<void()> OnFocusLocal;
+
+    // Worker notifications
+    void ShowRemoteListing();
+    void AskDelete();
+    void ClearRemoteList();
+    void AddPathHistory(const std::string& path);
+    void ClearHistory();
+    // Enabled after a login, disabled at the disconnection; Delete and Permissions also follow the selection.
+    void SetButtonsEnabled(bool enabled);
+    // Lets a running rename or permission change finish before the worker goes away.
+    void WaitForCommands();
+
+    // Sorting
+    int ListView1Compare(const TRemoteRow& item1, const TRemoteRow& item2) const;
+    void SortRows();
+    void ListView1ColumnClick(int column);
+    void SortBy(int key);
+
+    // Commands
+    void OpenRemoteEntry();
+    void UpOneFolder();
+    void Refresh();
+    void NewFolder();
+    void ChangeFolder();
+    void StartRename();
+    void ListView1Edited(TRemoteRow* row, const QString& newName);
+    void DeleteRemoteSelection();
+    void Permissions1Click();
+    void ListView1Change();
+    void PopupMenu1Popup();
+    void ComboBoxEx1EndEdit(int index);
+
+    // Text prompts; tests answer them through the hook (false: cancelled).
+    using TPromptHook = std::function<bool(const QString& title, const QString& label, QString& value)>;
+    static TPromptHook PromptHook;
+
+private:
+    QWidget* BuildStrip(QWidget* pane);
+    QToolButton* StripButton(QWidget* strip, const char* name, int x, const char* hint, const char* icon,
+                             int fallback);
+    void BuildList(QWidget* pane);
+    void BuildPopupMenu();
+    void ConnectSignals();
+    void ListView1KeyDown(QKeyEvent* event);
+    TRemoteRow* MakeRow(const class TIdFTPListItem& entry);
+    void OpenRecord(const TFTPFileInfo& info);
+    void OpenFile(const TFTPFileInfo& info);
+    bool Prompt(const QString& title, const QString& label, QString& value);
+    // The seam to the session: one request each, run away from the window's thread.
+    void QueueRename(const std::string& oldName, const std::string& newName);
+    void QueueSiteCommand(const std::string& command);
+    void RunOnSession(std::function<void(class TIdFTP&)> command);
+    void ReportCommandFailure(const QString& error);
+
+    TMainFrm& FMain;
+    std::unique_ptr<TRemoteSessionCommands> FCommands;
+    bool FButtonsEnabled = false;
+};
