@@ -49,7 +49,6 @@ TMainFrm::TMainFrm(const std::string& appFolder) : Platform(appFolder)
 TMainFrm::~TMainFrm()
 {
     ListView2->SetWorker(nullptr);
-    RemotePane->WaitForCommands();
     Worker.reset();
 }
 

@@ -1,14 +1,12 @@
 // What the remote pane's commands queue for the worker.
 #include <QComboBox>
 #include <QInputDialog>
-#include <QMessageBox>
 
 #include "app/Forms.h"
 #include "app/MainForm.h"
 #include "app/Questions.h"
 #include "ftp/IdFTP.h"
 #include "panes/RemotePane.h"
-#include "panes/RemoteSessionCommands.h"
 #include "panes/RemoteText.h"
 #include "panes/Unit3.h"
 
@@ -170,37 +168,12 @@ void TRemotePane::Permissions1Click()
     const std::string mode = form->LabeledEdit2->text().toStdString();
     FMain.AppendLog(QStringLiteral("chmod ") + QString::fromStdString(mode) + QLatin1Char(' ') +
                     DisplayName(row->Info->Name));
-    QueueSiteCommand("chmod " + mode + " " + row->Info->Name);
+    FMain.Worker->AddChmod(row->Info->Name, mode);
 }
 
+// A task in front of the waiting ones; a success lists the folder again, a refusal comes back
+// as an error box through the worker's command notification.
 void TRemotePane::QueueRename(const std::string& oldName, const std::string& newName)
 {
-    RunOnSession([oldName, newName](TIdFTP& ftp) { ftp.RenameRemote(oldName, newName); });
-}
-
-void TRemotePane::QueueSiteCommand(const std::string& command)
-{
-    RunOnSession([command](TIdFTP& ftp) { ftp.SiteCommand(command); });
-}
-
-// A refusal keeps the list as it is; success shows the change through a new listing.
-void TRemotePane::RunOnSession(std::function<void(TIdFTP&)> command)
-{
-    if (!FCommands)
-        FCommands = std::make_unique<TRemoteSessionCommands>(FMain.Worker.get());
-    FCommands->Run(std::move(command), [this](const QString& error) {
-        if (error.isEmpty())
-            FMain.Worker->AddList();
-        else
-            ReportCommandFailure(error);
-    });
-}
-
-void TRemotePane::ReportCommandFailure(const QString& error)
-{
-    if (Questions::MessageHook) {
-        Questions::MessageHook(error);
-        return;
-    }
-    QMessageBox::critical(&FMain, FMain.windowTitle(), error);
+    FMain.Worker->AddRename(oldName, newName);
 }

@@ -14,7 +14,6 @@
 #include <QVBoxLayout>
 
 #include "app/MainForm.h"
-#include "panes/RemoteSessionCommands.h"
 #include "panes/RemoteText.h"
 #include "platform/FileIcons.h"
 
@@ -282,10 +281,4 @@ void TRemotePane::PopupMenu1Popup()
     for (QAction* a : {Open1, Delete1, Rename2, Permissions1, Download2})
         a->setEnabled(onEntry);
     ImagePreview1->setEnabled(onEntry && IsImageName(first->Info->Name));
-}
-
-void TRemotePane::WaitForCommands()
-{
-    if (FCommands)
-        FCommands->WaitForAll();
 }

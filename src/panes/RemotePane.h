@@ -14,7 +14,6 @@ class QMenu;
 class QAction;
 class QToolButton;
 class TMainFrm;
-class TRemoteSessionCommands;
 
 // One row of the remote list; every row but ".." owns the record of its entry.
 class TRemoteRow : public QTreeWidgetItem {
@@ -66,8 +65,6 @@ public:
     void ClearHistory();
     // Enabled after a login, disabled at the disconnection; Delete and Permissions also follow the selection.
     void SetButtonsEnabled(bool enabled);
-    // Lets a running rename or permission change finish before the worker goes away.
-    void WaitForCommands();
 
     // Sorting
     int ListView1Compare(const TRemoteRow& item1, const TRemoteRow& item2) const;
@@ -105,13 +102,8 @@ private:
     void OpenRecord(const TFTPFileInfo& info);
     void OpenFile(const TFTPFileInfo& info);
     bool Prompt(const QString& title, const QString& label, QString& value);
-    // The seam to the session: one request each, run away from the window's thread.
     void QueueRename(const std::string& oldName, const std::string& newName);
-    void QueueSiteCommand(const std::string& command);
-    void RunOnSession(std::function<void(class TIdFTP&)> command);
-    void ReportCommandFailure(const QString& error);
 
     TMainFrm& FMain;
-    std::unique_ptr<TRemoteSessionCommands> FCommands;
     bool FButtonsEnabled = false;
 };
