@@ -1,6 +1,7 @@
 // What the remote pane's commands queue for the worker.
 #include <QComboBox>
 #include <QInputDialog>
+#include <QMessageBox>
 
 #include "app/Forms.h"
 #include "app/MainForm.h"
@@ -168,12 +169,18 @@ void TRemotePane::Permissions1Click()
     const std::string mode = form->LabeledEdit2->text().toStdString();
     FMain.AppendLog(QStringLiteral("chmod ") + QString::fromStdString(mode) + QLatin1Char(' ') +
                     DisplayName(row->Info->Name));
-    FMain.Worker->AddChmod(row->Info->Name, mode);
+    QueueChmod(row->Info->Name, mode);
 }
 
-// A task in front of the waiting ones; a success lists the folder again, a refusal comes back
-// as an error box through the worker's command notification.
+// The worker runs both in front of the waiting tasks; a refusal comes back as a box, success
+// brings a new listing.
 void TRemotePane::QueueRename(const std::string& oldName, const std::string& newName)
 {
     FMain.Worker->AddRename(oldName, newName);
 }
+
+void TRemotePane::QueueChmod(const std::string& name, const std::string& mode)
+{
+    FMain.Worker->AddChmod(name, mode);
+}
+

@@ -102,7 +102,9 @@ private:
     void OpenRecord(const TFTPFileInfo& info);
     void OpenFile(const TFTPFileInfo& info);
     bool Prompt(const QString& title, const QString& label, QString& value);
+    // The seam to the session: one request each, run away from the window's thread.
     void QueueRename(const std::string& oldName, const std::string& newName);
+    void QueueChmod(const std::string& name, const std::string& mode);
 
     TMainFrm& FMain;
     bool FButtonsEnabled = false;
