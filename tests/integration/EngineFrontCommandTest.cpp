@@ -159,3 +159,36 @@ TEST(EngineLoop, UnexpectedExceptionsFailTheTaskAndTheLoopGoesOn)
     EXPECT_EQ(errors.back(), "Unexpected failure in the worker: unknown exception");
     EXPECT_EQ(h.ProtocolLines.back(), errors.back());
 }
+
+// A reconnection waits before it tries (here far longer than the test): an abort of the waiting
+// task, or stopping the worker, ends the wait at once.
+TEST(EngineReconnection, AbortAndStopEndTheWaitBeforeAnAttempt)
+{
+    for (const bool stop : {false, true}) {
+        ScriptedFtpServer s;
+        ScriptLogin(s).CloseControl().GoSilent();
+        s.Start();
+        auto h = std::make_unique<EngineHarness>();
+        h->Worker->OnConnected = [&] { h->Events.push_back("Connected"); };
+        h->Worker->SetReconnectWait(120000);
+        ASSERT_TRUE(h->Connect("127.0.0.1", s.Port(), "u", "p"));
+        ASSERT_TRUE(h->RunUntil([&] { return h->CountEvents("Disconnected") > 0; }, 10s));
+        TTaskPtr waiting;
+        int added = 0;
+        h->Worker->OnTaskAdded = [&](const TTaskPtr& t) {
+            waiting = waiting ? waiting : t;
+            ++added;
+        };
+        h->Worker->AddMakeDir("/new");
+        const auto start = std::chrono::steady_clock::now();
+        if (stop) {
+            h.reset();
+        } else {
+            h->Worker->AbortTask(waiting);
+            ASSERT_TRUE(h->RunUntilIdle(30s));
+            EXPECT_EQ(added, 1); // no reconnection was queued
+            EXPECT_EQ(waiting->State(), tsAborted);
+        }
+        EXPECT_LT(std::chrono::steady_clock::now() - start, 30s) << (stop ? "stop" : "abort");
+    }
+}
