@@ -226,7 +226,7 @@ TTaskPtr TFTPThread::NextTask()
         if (FGivenUp) {
             FQueue.TakeFirst();
             front->Error = "Not connected.";
-            EndUnrun(front);
+            EndUnrun(front, true);
             return nullptr;
         }
         if (!WaitBeforeReconnect(front))

@@ -142,7 +142,7 @@ private:
     bool NotifyTask(const TTaskNotify& handler, const TTaskPtr& task);
     void Enqueue(TTaskPtr task);
     void EnqueueFront(TTaskPtr task, bool atHead = false);
-    void EndUnrun(const TTaskPtr& task);
+    void EndUnrun(const TTaskPtr& task, bool reportCommand);
     TTaskPtr NewTask(TTaskKind kind, std::string source = {}, std::string destination = {});
     void Wake();
     void ApplyPendingSettings();

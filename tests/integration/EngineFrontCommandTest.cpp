@@ -86,7 +86,7 @@ TEST(EngineFrontCommands, RunBehindTheRunningTaskInOrderAndReportTheirOutcome)
 
 // The session is lost and the server then answers 421 to everything: three attempts with
 // waits in between, then every waiting task fails with the last error and one message is
-// shown; later tasks fail at once until the user connects again.
+// shown (no box per waiting command); later tasks fail at once until the user connects again.
 TEST(EngineReconnection, ServerRefusingEveryLoginIsTriedThreeTimesThenGivenUp)
 {
     ScriptedFtpServer s;
@@ -109,13 +109,15 @@ TEST(EngineReconnection, ServerRefusingEveryLoginIsTriedThreeTimesThenGivenUp)
     const size_t errorsBefore = h.Worker->Errors().size();
     h.Worker->AddMakeDir("/new");
     h.Worker->AddList();
+    h.Worker->AddRename("/x", "/y");
     ASSERT_TRUE(h.RunUntilIdle(20s));
 
     EXPECT_EQ(h.ConnectFailures, 1);
     EXPECT_EQ(DoneSince(h, from),
               (std::vector<std::string>{"TaskDone CONNECT Failed", "TaskDone CONNECT Failed",
-                                        "TaskDone CH DIR Failed", "TaskDone MAKE DIR Failed",
-                                        "TaskDone LIST Failed", "TaskDone CONNECT Failed"}));
+                                        "TaskDone CH DIR Failed", "TaskDone RENAME Failed",
+                                        "TaskDone MAKE DIR Failed", "TaskDone LIST Failed",
+                                        "TaskDone CONNECT Failed"}));
     const auto errors = h.Worker->Errors();
     ASSERT_GT(errors.size(), errorsBefore);
     EXPECT_EQ(errors.back().rfind("Service not available", 0), 0u) << errors.back();
