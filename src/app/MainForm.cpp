@@ -55,7 +55,7 @@ void TMainFrm::FormCreate()
 {
     ConnectedItemIndex = -1;
     DisconnectNoticed = true;
-    // The session lock and the site list are members.
+    // The site list is a member.
     CreateWorker();
     try {
         TempFolder = PrepareTempFolder();
