@@ -9,7 +9,7 @@
 #include "ftp/IdFTPList.h"
 #include "panes/RemotePane.h"
 #include "panes/RemoteText.h"
-#include "platform/Icons.h"
+#include "platform/FileIcons.h"
 
 namespace {
 
@@ -17,7 +17,7 @@ TRemoteRow* ParentRow()
 {
     auto* row = new TRemoteRow;
     row->setText(0, QStringLiteral(".."));
-    row->setIcon(0, FileIconByName(QString(), true));
+    row->setIcon(0, FolderIcon());
     return row;
 }
 
@@ -33,7 +33,7 @@ QString TypeText(TFTPItemKind kind)
 QIcon RowIcon(const TFTPFileInfo& info)
 {
     const bool folderLike = info.Kind == ikFolder || (info.LinkTarget && info.LinkTarget->Kind == ikFolder);
-    return folderLike ? FileIconByName(QString(), true) : FileIconByName(DisplayName(info.Name), false);
+    return folderLike ? FolderIcon() : FileIconForName(DisplayName(info.Name));
 }
 
 QVariant RowText(const TRemoteRow& row, int column)
@@ -94,7 +94,7 @@ void TRemotePane::AddPathHistory(const std::string& path)
             return;
         }
     }
-    ComboBoxEx1->addItem(FileIconByName(QString(), true), DisplayName(path), raw);
+    ComboBoxEx1->addItem(FolderIcon(), DisplayName(path), raw);
     ComboBoxEx1->setCurrentIndex(ComboBoxEx1->count() - 1);
 }
 

@@ -28,7 +28,7 @@
 #include "panes/RemotePane.h"
 #include "panes/RemoteText.h"
 #include "panes/Unit3.h"
-#include "platform/Icons.h"
+#include "platform/FileIcons.h"
 #include "sites/ui/SiteBox.h"
 #include "support/FtpTestUser.h"
 #include "support/TempDir.h"
@@ -369,7 +369,7 @@ TEST_F(RemotePaneVsftpd, AListingShowsEveryKindOfEntry)
             EXPECT_EQ(row->text(4), QString::fromLatin1(e.rights));
         }
         const QIcon expected =
-            e.folderIcon ? FileIconByName(QString(), true) : FileIconByName(row->text(0), false);
+            e.folderIcon ? FolderIcon() : FileIconForName(row->text(0));
         EXPECT_EQ(row->icon(0).name(), expected.name());
     }
     EXPECT_NE(Row(w, "todir")->icon(0).name(), Row(w, "tofile")->icon(0).name());
