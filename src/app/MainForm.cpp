@@ -8,7 +8,6 @@
 #include <QFileInfo>
 #include <QFocusEvent>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QSplitter>
@@ -56,7 +55,7 @@ void TMainFrm::FormCreate()
 {
     ConnectedItemIndex = -1;
     DisconnectNoticed = true;
-    // The session lock and the site list are members.
+    // The site list is a member.
     CreateWorker();
     try {
         TempFolder = PrepareTempFolder();

@@ -184,7 +184,8 @@ void TMainFrm::Timer1Timer()
 {
     if (!Worker->IsConnected()) {
         StatusPanel1->setText(QStringLiteral("Not connected"));
-        if (!DisconnectNoticed) {
+        // A busy worker reconnects by itself and reports a failure once.
+        if (!DisconnectNoticed && Worker->IsIdle()) {
             // Set first: a later tick must not open a second question while this one waits.
             DisconnectNoticed = true;
             if (Questions::Ask(this,
@@ -196,12 +197,6 @@ void TMainFrm::Timer1Timer()
     RemoveFinishedTaskRows();
 }
 
-void TMainFrm::AbortAllTasks()
-{
-    ListView2->AbortAll();
-}
+void TMainFrm::AbortAllTasks() { ListView2->AbortAll(); }
 
-void TMainFrm::RemoveFinishedTaskRows()
-{
-    ListView2->RemoveFinishedRows();
-}
+void TMainFrm::RemoveFinishedTaskRows() { ListView2->RemoveFinishedRows(); }

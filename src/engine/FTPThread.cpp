@@ -226,12 +226,13 @@ TTaskPtr TFTPThread::NextTask()
         if (FGivenUp) {
             FQueue.TakeFirst();
             front->Error = "Not connected.";
-            EndUnrun(front);
+            EndUnrun(front, true);
             return nullptr;
         }
         if (!WaitBeforeReconnect(front))
             return nullptr;
-        QueueReconnection(!front->Automatic);
+        // A reconnection's own return to the folder needs no second one.
+        QueueReconnection(!(front->Automatic && front->Kind == taskChangeDir));
     }
     return FQueue.TakeFirst();
 }

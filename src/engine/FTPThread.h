@@ -142,7 +142,7 @@ private:
     bool NotifyTask(const TTaskNotify& handler, const TTaskPtr& task);
     void Enqueue(TTaskPtr task);
     void EnqueueFront(TTaskPtr task, bool atHead = false);
-    void EndUnrun(const TTaskPtr& task);
+    void EndUnrun(const TTaskPtr& task, bool reportCommand);
     TTaskPtr NewTask(TTaskKind kind, std::string source = {}, std::string destination = {});
     void Wake();
     void ApplyPendingSettings();
@@ -196,7 +196,7 @@ private:
     bool FSleeping = false;
     std::atomic<bool> FLastKnownConnected{false};
     std::atomic<bool> FDropAsked{false};
-    std::thread::id FWorkerThread;
+    std::atomic<std::thread::id> FWorkerThread{};
     // Failed connection attempts in a row since the last success or the user's own connect.
     std::atomic<int> FConnectFailures{0};
     // Set after the last attempt failed: tasks fail at once until the user connects again.

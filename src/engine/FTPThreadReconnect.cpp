@@ -88,15 +88,16 @@ void TFTPThread::GiveUpWaitingTasks(const std::string& error)
     FGivenUp = true;
     for (const TTaskPtr& task : FQueue.TakeAll()) {
         task->Error = error;
-        EndUnrun(task);
+        // The connection's failure is the one message: no box per command.
+        EndUnrun(task, false);
     }
 }
 
 // A task taken from the queue without being run: failed unless it was aborted, and reported.
-void TFTPThread::EndUnrun(const TTaskPtr& task)
+void TFTPThread::EndUnrun(const TTaskPtr& task, bool reportCommand)
 {
     task->FailUnrun();
-    if (IsFrontCommand(task->Kind))
+    if (reportCommand && IsFrontCommand(task->Kind))
         NotifyTask(OnCommandDone, task);
     NotifyTask(OnTaskDone, task);
 }

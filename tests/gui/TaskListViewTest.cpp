@@ -155,7 +155,7 @@ TEST_F(TaskListView, MenuNeedsTheConnectionAndAbortsSkipGoneTasks)
     EXPECT_EQ(running->State(), tsAborted);
 }
 
-TEST(TaskListSession, DownloadFromAServerShowsHalfThenItsEnd)
+TEST(TaskListSession, DownloadFromAServerShowsHalfThenFailsAsShort)
 {
     ScriptedFtpServer s;
     s.Reply("220 scripted")
@@ -200,7 +200,7 @@ TEST(TaskListSession, DownloadFromAServerShowsHalfThenItsEnd)
     EXPECT_TRUE(lastText.startsWith("50% ") && lastText.endsWith(" KB/s")) << lastText.toStdString();
     ExpectHalfBar(lastCell);
     EXPECT_EQ(view.Row(0)->text(1), "Completed");
-    // Half of the announced size is a short download, not a complete one.
+    // Half of the announced size is a short download, not a completed one.
     EXPECT_EQ(view.Row(1)->text(1), "Failed");
     EXPECT_TRUE(s.Failures().empty()) << s.Failures().front();
 }

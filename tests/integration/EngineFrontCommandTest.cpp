@@ -86,7 +86,7 @@ TEST(EngineFrontCommands, RunBehindTheRunningTaskInOrderAndReportTheirOutcome)
 
 // The session is lost and the server then answers 421 to everything: three attempts with
 // waits in between, then every waiting task fails with the last error and one message is
-// shown; later tasks fail at once until the user connects again.
+// shown (no box per waiting command); later tasks fail at once until the user connects again.
 TEST(EngineReconnection, ServerRefusingEveryLoginIsTriedThreeTimesThenGivenUp)
 {
     ScriptedFtpServer s;
@@ -109,13 +109,15 @@ TEST(EngineReconnection, ServerRefusingEveryLoginIsTriedThreeTimesThenGivenUp)
     const size_t errorsBefore = h.Worker->Errors().size();
     h.Worker->AddMakeDir("/new");
     h.Worker->AddList();
+    h.Worker->AddRename("/x", "/y");
     ASSERT_TRUE(h.RunUntilIdle(20s));
 
     EXPECT_EQ(h.ConnectFailures, 1);
     EXPECT_EQ(DoneSince(h, from),
               (std::vector<std::string>{"TaskDone CONNECT Failed", "TaskDone CONNECT Failed",
-                                        "TaskDone CH DIR Failed", "TaskDone MAKE DIR Failed",
-                                        "TaskDone LIST Failed", "TaskDone CONNECT Failed"}));
+                                        "TaskDone CH DIR Failed", "TaskDone RENAME Failed",
+                                        "TaskDone MAKE DIR Failed", "TaskDone LIST Failed",
+                                        "TaskDone CONNECT Failed"}));
     const auto errors = h.Worker->Errors();
     ASSERT_GT(errors.size(), errorsBefore);
     EXPECT_EQ(errors.back().rfind("Service not available", 0), 0u) << errors.back();
@@ -158,4 +160,37 @@ TEST(EngineLoop, UnexpectedExceptionsFailTheTaskAndTheLoopGoesOn)
     EXPECT_EQ(errors[errors.size() - 2], "Unexpected failure in the worker: no program for this file");
     EXPECT_EQ(errors.back(), "Unexpected failure in the worker: unknown exception");
     EXPECT_EQ(h.ProtocolLines.back(), errors.back());
+}
+
+// A reconnection waits before it tries (here far longer than the test): an abort of the waiting
+// task, or stopping the worker, ends the wait at once.
+TEST(EngineReconnection, AbortAndStopEndTheWaitBeforeAnAttempt)
+{
+    for (const bool stop : {false, true}) {
+        ScriptedFtpServer s;
+        ScriptLogin(s).CloseControl().GoSilent();
+        s.Start();
+        auto h = std::make_unique<EngineHarness>();
+        h->Worker->OnConnected = [&] { h->Events.push_back("Connected"); };
+        h->Worker->SetReconnectWait(120000);
+        ASSERT_TRUE(h->Connect("127.0.0.1", s.Port(), "u", "p"));
+        ASSERT_TRUE(h->RunUntil([&] { return h->CountEvents("Disconnected") > 0; }, 10s));
+        TTaskPtr waiting;
+        int added = 0;
+        h->Worker->OnTaskAdded = [&](const TTaskPtr& t) {
+            waiting = waiting ? waiting : t;
+            ++added;
+        };
+        h->Worker->AddMakeDir("/new");
+        const auto start = std::chrono::steady_clock::now();
+        if (stop) {
+            h.reset();
+        } else {
+            h->Worker->AbortTask(waiting);
+            ASSERT_TRUE(h->RunUntilIdle(30s));
+            EXPECT_EQ(added, 1); // no reconnection was queued
+            EXPECT_EQ(waiting->State(), tsAborted);
+        }
+        EXPECT_LT(std::chrono::steady_clock::now() - start, 30s) << (stop ? "stop" : "abort");
+    }
 }

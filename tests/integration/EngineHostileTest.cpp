@@ -7,6 +7,7 @@
 
 #include "support/EngineHarness.h"
 #include "support/ScriptedFtpServer.h"
+#include "support/ThreadState.h"
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
@@ -147,14 +148,16 @@ TEST_P(EngineSilentServer, AbortAllReturnsWithinSeconds)
     ScriptedFtpServer s;
     SilentTransferScript(s, GetParam());
     s.Start();
+    const std::vector<int> before = ThreadIds();
     EngineHarness h;
     std::vector<TTaskPtr> tasks;
     h.Worker->OnTaskAdded = [&](const TTaskPtr& t) { tasks.push_back(t); };
     ConnectQuietly(h, s.Port());
     QueueSilentWork(h, GetParam());
     h.Worker->AddList(); // waits behind the silent one
-    ASSERT_TRUE(h.RunUntil([&] { return s.WaitFinished(0ms); }, 20s));
-    std::this_thread::sleep_for(200ms); // the worker is now blocked on the silent server
+    // Until the worker (a thread the harness started) is blocked on the silent server, not on a
+    // notification for this thread.
+    ASSERT_TRUE(h.RunUntil([&] { return s.WaitFinished(0ms) && AnyBlockedOnIo(NewThreads(before)); }, 20s));
     const auto start = std::chrono::steady_clock::now();
     for (const TTaskPtr& t : tasks)
         h.Worker->AbortTask(t);
@@ -169,11 +172,11 @@ TEST_P(EngineSilentServer, StoppingTheWorkerReturnsWithinSeconds)
     ScriptedFtpServer s;
     SilentTransferScript(s, GetParam());
     s.Start();
+    const std::vector<int> before = ThreadIds();
     auto h = std::make_unique<EngineHarness>();
     ConnectQuietly(*h, s.Port());
     QueueSilentWork(*h, GetParam());
-    ASSERT_TRUE(h->RunUntil([&] { return s.WaitFinished(0ms); }, 20s));
-    std::this_thread::sleep_for(200ms);
+    ASSERT_TRUE(h->RunUntil([&] { return s.WaitFinished(0ms) && AnyBlockedOnIo(NewThreads(before)); }, 20s));
     const auto start = std::chrono::steady_clock::now();
     h.reset(); // stops and frees the worker
     EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);

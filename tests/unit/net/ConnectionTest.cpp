@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "support/LoopbackPorts.h"
+#include "support/ThreadState.h"
 #include "net/IdTCPClient.h"
 
 namespace {
@@ -274,7 +275,9 @@ TEST(IdTCPConnection, ShutdownFromAnotherThreadEndsABlockedRead)
 {
     LoopbackPeer peer([](int fd) { LoopbackPeer::ReceiveAll(fd); });
     auto c = ConnectTo(peer);
+    std::atomic<int> readerId{-1};
     auto reader = std::async(std::launch::async, [&] {
+        readerId = ThisThreadId();
         try {
             c->ReadLine();
         } catch (const EIdConnClosedGracefully&) {
@@ -284,7 +287,7 @@ TEST(IdTCPConnection, ShutdownFromAnotherThreadEndsABlockedRead)
         }
         return std::string("line");
     });
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    ASSERT_TRUE(PollUntil([&] { return readerId >= 0 && BlockedOnIo(readerId); }));
     c->ShutdownSocket();
     ASSERT_EQ(reader.wait_for(std::chrono::seconds(10)), std::future_status::ready);
     EXPECT_EQ(reader.get(), "closed");
