@@ -3,7 +3,7 @@
 # thread serving its notifications, against the FTP client called directly, on one vsftpd.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source bench/lib.sh
 BUILD=${BUILD:-build-bench}
-cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DFERRYSTAR_CORE_ONLY=ON >/dev/null
-cmake --build "$BUILD" --target engine_bench >/dev/null
-"$BUILD/bench/engine_bench"
+bench_build "$BUILD" ON engine_bench
+bench_run "$BUILD/bench/engine_bench"

@@ -3,8 +3,8 @@
 # the listing parser's per-line time.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source bench/lib.sh
 BUILD=${BUILD:-build-bench}
-cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DFERRYSTAR_CORE_ONLY=ON >/dev/null
-cmake --build "$BUILD" --target ftp_bench listing_bench | grep -E "error|FAILED" && exit 1 || true
-"$BUILD/bench/ftp_bench"
-"$BUILD/bench/listing_bench"
+bench_build "$BUILD" ON ftp_bench listing_bench
+bench_run "$BUILD/bench/ftp_bench"
+bench_run "$BUILD/bench/listing_bench"

@@ -2,7 +2,7 @@
 # Builds the listing benchmark in release mode and prints its per-line time ratio.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source bench/lib.sh
 BUILD=${BUILD:-build-bench}
-cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DFERRYSTAR_CORE_ONLY=ON >/dev/null
-cmake --build "$BUILD" --target listing_bench >/dev/null
-"$BUILD/bench/listing_bench"
+bench_build "$BUILD" ON listing_bench
+bench_run "$BUILD/bench/listing_bench"

@@ -4,10 +4,11 @@
 # With --screenshot FILE it runs under Xvfb instead and saves the screen during the download.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source bench/lib.sh
 BUILD=${BUILD:-build-bench-gui}
-cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$BUILD" --target window_bench >/dev/null
+bench_build "$BUILD" OFF window_bench
 if [ "${1:-}" = "--screenshot" ]; then
-  exec xvfb-run -a -s '-screen 0 1400x900x24' "$BUILD/bench/window_bench" --screenshot "$(realpath -m "$2")"
+  bench_run xvfb-run -a -s '-screen 0 1400x900x24' "$BUILD/bench/window_bench" --screenshot "$(realpath -m "$2")"
+else
+  QT_QPA_PLATFORM=offscreen bench_run "$BUILD/bench/window_bench"
 fi
-QT_QPA_PLATFORM=offscreen "$BUILD/bench/window_bench"

@@ -8,7 +8,6 @@
 #include <QFileInfo>
 #include <QFocusEvent>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QSplitter>

@@ -197,12 +197,6 @@ void TMainFrm::Timer1Timer()
     RemoveFinishedTaskRows();
 }
 
-void TMainFrm::AbortAllTasks()
-{
-    ListView2->AbortAll();
-}
+void TMainFrm::AbortAllTasks() { ListView2->AbortAll(); }
 
-void TMainFrm::RemoveFinishedTaskRows()
-{
-    ListView2->RemoveFinishedRows();
-}
+void TMainFrm::RemoveFinishedTaskRows() { ListView2->RemoveFinishedRows(); }

@@ -117,6 +117,7 @@ private:
     void SkipLateAbortReply();
     void SkipClosingReply();
     template <typename Body> void RunTransfer(Body body);
+    void EndTransfer();
     void WriteTransferCommand(const std::string& command);
     void NoteReply(int16_t code);
     void BringBackInStep();

@@ -41,10 +41,15 @@ public:
     using EIdException::EIdException;
 };
 
-// Active mode: the server did not connect in time, or someone else did.
+// A data connection broke (reset, closed under a send) while the control connection stayed in
+// step: the transfer failed, the session did not. Carries the socket error of the break.
 class EIdFTPDataConnectionError : public EIdException {
 public:
-    using EIdException::EIdException;
+    EIdFTPDataConnectionError(std::string message, int socketErrorCode)
+        : EIdException(std::move(message)), SocketErrorCode(socketErrorCode)
+    {
+    }
+    int SocketErrorCode;
 };
 
 // A reply whose first line carries no three-digit code: the connection is no longer in step.

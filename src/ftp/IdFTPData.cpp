@@ -259,6 +259,12 @@ void TIdFTP::BringBackInStep()
     FPendingReply = prNone;
 }
 
+void TIdFTP::EndTransfer()
+{
+    FreeDataChannel();
+    DoStatus(ftpReady, RSFTPStatusDoneTransfer);
+}
+
 template <typename Body> void TIdFTP::RunTransfer(Body body)
 {
     DoStatus(ftpTransfer, RSFTPStatusStartTransfer);
@@ -267,19 +273,27 @@ template <typename Body> void TIdFTP::RunTransfer(Body body)
     FAnnouncedSize = -1;
     try {
         body();
+    } catch (const EIdReadTimeout&) {
+        // A server silent on the data connection is not going to answer on the other one.
+        EndTransfer();
+        DropControl();
+        throw EIdReadTimeout(TimeoutText());
     } catch (const EIdFTPListingTooLarge&) {
-        FreeDataChannel();
-        DoStatus(ftpReady, RSFTPStatusDoneTransfer);
+        EndTransfer();
         DropControl();
         throw;
+    } catch (const EIdSocketError& e) {
+        EndTransfer();
+        BringBackInStep();
+        if (IsConnected())
+            throw EIdFTPDataConnectionError(e.Message(), e.SocketErrorCode);
+        throw;
     } catch (...) {
-        FreeDataChannel();
-        DoStatus(ftpReady, RSFTPStatusDoneTransfer);
+        EndTransfer();
         BringBackInStep();
         throw;
     }
-    FreeDataChannel();
-    DoStatus(ftpReady, RSFTPStatusDoneTransfer);
+    EndTransfer();
     ReadFinalReply();
 }
 

@@ -31,8 +31,10 @@ std::string FolderOf(const std::string& path)
 // (never a file or link that is already there), removed unless it is moved over the target.
 class TTemporaryFile {
 public:
-    TTemporaryFile(const std::string& folder, mode_t mode)
+    // Failures name the target: the temporary name means nothing to the user.
+    TTemporaryFile(const std::string& target, mode_t mode)
     {
+        const std::string folder = FolderOf(target);
         static thread_local std::mt19937 random{std::random_device{}()};
         for (int attempt = 0; attempt < 100 && FHandle < 0; ++attempt) {
             FPath = folder + "/.ferrystar-" + std::to_string(random() % 100000000u) + ".part";
@@ -41,7 +43,7 @@ public:
                 break;
         }
         if (FHandle < 0)
-            throw EFCreateError("Cannot create file \"" + FPath + "\". " + ErrnoText(errno));
+            throw EFCreateError("Cannot create file \"" + target + "\". " + ErrnoText(errno));
     }
     ~TTemporaryFile()
     {
@@ -127,7 +129,7 @@ void TIdFTP::DownloadToFile(const std::string& remoteName, const std::string& lo
     if (exists && S_ISDIR(existing.st_mode))
         throw EFCreateError("Cannot create file \"" + localPath + "\". " + ErrnoText(EISDIR));
     // Whatever breaks, the user's file stays as it was and a new one does not appear half-made.
-    TTemporaryFile temporary(FolderOf(localPath), 0666);
+    TTemporaryFile temporary(localPath, 0666);
     if (exists && S_ISREG(existing.st_mode))
         ::fchmod(temporary.Handle(), existing.st_mode & 07777);
     THandleStream stream(temporary.Handle());

@@ -1,12 +1,10 @@
 // What the remote pane's commands queue for the worker.
 #include <QComboBox>
 #include <QInputDialog>
-#include <QMessageBox>
 
 #include "app/Forms.h"
 #include "app/MainForm.h"
 #include "app/Questions.h"
-#include "ftp/IdFTP.h"
 #include "panes/RemotePane.h"
 #include "panes/RemoteText.h"
 #include "panes/Unit3.h"
@@ -65,7 +63,8 @@ void TRemotePane::OpenFile(const TFTPFileInfo& info)
                                        .arg(DisplayName(info.Name)));
         return;
     }
-    const std::string local = JoinLocalPath(FMain.TempFolder, info.Name);
+    // Named as shown: a name that is not UTF-8 would reach the desktop's opener mangled.
+    const std::string local = JoinLocalPath(FMain.TempFolder, TypedName(DisplayName(info.Name)));
     // A copy already there is opened as it is, without a question.
     FMain.Worker->FAnswerYes = false;
     FMain.Worker->FAnswerAll = true;
@@ -124,6 +123,9 @@ void TRemotePane::ListView1Edited(TRemoteRow* row, const QString& newName)
         FMain.Worker->AddList();
         return;
     }
+    // Unchanged: a name that is not UTF-8 must not come back re-encoded under another name.
+    if (newName == DisplayName(row->Info->Name))
+        return;
     // The old name goes back as the bytes the server listed.
     QueueRename(row->Info->Name, TypedName(newName));
 }
@@ -183,4 +185,3 @@ void TRemotePane::QueueChmod(const std::string& name, const std::string& mode)
 {
     FMain.Worker->AddChmod(name, mode);
 }
-

@@ -21,7 +21,57 @@ TRemoteRow* ParentRow()
     return row;
 }
 
+QString TypeText(TFTPItemKind kind)
+{
+    switch (kind) {
+    case ikFolder: return QStringLiteral("Folder");
+    case ikLink: return QStringLiteral("Symbolic Link");
+    default: return QStringLiteral("File");
+    }
+}
+
+QIcon RowIcon(const TFTPFileInfo& info)
+{
+    const bool folderLike = info.Kind == ikFolder || (info.LinkTarget && info.LinkTarget->Kind == ikFolder);
+    return folderLike ? FolderIcon() : FileIconForName(DisplayName(info.Name));
+}
+
+QVariant RowText(const TRemoteRow& row, int column)
+{
+    const TFTPFileInfo& info = *row.Info;
+    switch (column) {
+    case 0: return DisplayName(info.Name);
+    case 1: return info.Kind == ikFile ? FormatFileSize(info.Size) : QString();
+    case 2: return TypeText(info.Kind);
+    case 3: return FormatModified(info.Modified);
+    case 4: return QString::fromLatin1(row.Rights.data(), static_cast<qsizetype>(row.Rights.size()));
+    default: return {};
+    }
+}
+
 } // namespace
+
+const TRemotePane* TRemoteRow::SortingPane = nullptr;
+
+QVariant TRemoteRow::data(int column, int role) const
+{
+    if (role == Qt::FontRole && column == 4) {
+        static const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+        return fixed;
+    }
+    if (Info && (role == Qt::DisplayRole || role == Qt::EditRole))
+        return RowText(*this, column);
+    if (Info && role == Qt::DecorationRole && column == 0)
+        return RowIcon(*Info);
+    return QTreeWidgetItem::data(column, role);
+}
+
+bool TRemoteRow::operator<(const QTreeWidgetItem& other) const
+{
+    if (SortingPane == nullptr)
+        return QTreeWidgetItem::operator<(other);
+    return SortingPane->ListView1Compare(*this, static_cast<const TRemoteRow&>(other)) < 0;
+}
 
 void TRemotePane::ClearRemoteList()
 {
@@ -53,21 +103,9 @@ TRemoteRow* TRemotePane::MakeRow(const TIdFTPListItem& entry)
     auto* row = new TRemoteRow;
     row->Info =
         std::make_unique<TFTPFileInfo>(TFTPThread::FileInfoFromEntry(entry, FMain.Worker->FCurrentDir));
-    TFTPFileInfo& info = *row->Info;
-    const QString name = DisplayName(info.Name);
-    row->setText(0, name);
+    row->Rights = entry.OwnerRights + entry.GroupRights + entry.OtherRights;
     row->setFlags(row->flags() | Qt::ItemIsEditable);
-    switch (info.Kind) {
-    case ikFolder:
-        row->setText(2, QStringLiteral("Folder"));
-        row->setIcon(0, FolderIcon());
-        break;
-    case ikFile:
-        row->setText(1, FormatFileSize(info.Size));
-        row->setText(2, QStringLiteral("File"));
-        row->setIcon(0, FileIconForName(name));
-        break;
-    case ikLink: {
+    if (row->Info->Kind == ikLink) {
         TFTPFileInfo target;
         try {
             // The worker waits inside this notification: its session is free for the lookups.
@@ -76,18 +114,8 @@ TRemoteRow* TRemotePane::MakeRow(const TIdFTPListItem& entry)
             target = TFTPFileInfo{};
         }
         if (!target.Name.empty())
-            info.LinkTarget = std::make_shared<TFTPFileInfo>(std::move(target));
-        const bool toFolder = info.LinkTarget && info.LinkTarget->Kind == ikFolder;
-        row->setText(2, QStringLiteral("Symbolic Link"));
-        row->setIcon(0, toFolder ? FolderIcon() : FileIconForName(name));
-        break;
+            row->Info->LinkTarget = std::make_shared<TFTPFileInfo>(std::move(target));
     }
-    }
-    row->setText(3, FormatModified(info.Modified));
-    row->Rights = entry.OwnerRights + entry.GroupRights + entry.OtherRights;
-    row->setText(4, QString::fromLatin1(row->Rights.data(), static_cast<qsizetype>(row->Rights.size())));
-    static const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    row->setFont(4, fixed);
     return row;
 }
 
@@ -109,6 +137,18 @@ void TRemotePane::ShowRemoteListing()
     }
     ListView1->addTopLevelItems(rows);
     SortRows();
+    WidenClippedColumns();
+}
+
+// The design widths fit a small bitmap font: a column whose texts would be cut grows to fit
+// them, and never shrinks below what the user set.
+void TRemotePane::WidenClippedColumns()
+{
+    for (int column : {1, 2, 3}) {
+        const int wanted = ListView1->ContentWidth(column);
+        if (wanted > ListView1->columnWidth(column))
+            ListView1->setColumnWidth(column, wanted);
+    }
 }
 
 int TRemotePane::ListView1Compare(const TRemoteRow& item1, const TRemoteRow& item2) const
@@ -149,20 +189,11 @@ int TRemotePane::ListView1Compare(const TRemoteRow& item1, const TRemoteRow& ite
 
 void TRemotePane::SortRows()
 {
-    // Selection and the current row survive the re-ordering.
-    QTreeWidgetItem* current = ListView1->currentItem();
-    const QList<QTreeWidgetItem*> selected = ListView1->selectedItems();
-    QList<QTreeWidgetItem*> rows = ListView1->invisibleRootItem()->takeChildren();
-    // A stable merge sort: any comparison result is safe, even dates equal within a millisecond.
-    std::stable_sort(rows.begin(), rows.end(), [this](QTreeWidgetItem* x, QTreeWidgetItem* y) {
-        return ListView1Compare(*static_cast<TRemoteRow*>(x), *static_cast<TRemoteRow*>(y)) < 0;
-    });
-    ListView1->addTopLevelItems(rows);
-    const QSignalBlocker quiet(ListView1);
-    if (current != nullptr)
-        ListView1->setCurrentItem(current, 0, QItemSelectionModel::NoUpdate);
-    for (QTreeWidgetItem* row : selected)
-        row->setSelected(true);
+    // The model's own stable sort keeps the selection and the current row, and any comparison
+    // result is safe with it, even dates that are equal within a millisecond.
+    TRemoteRow::SortingPane = this;
+    ListView1->sortItems(0, Qt::AscendingOrder);
+    TRemoteRow::SortingPane = nullptr;
 }
 
 void TRemotePane::ListView1ColumnClick(int column)

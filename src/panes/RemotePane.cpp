@@ -15,7 +15,7 @@
 
 #include "app/MainForm.h"
 #include "panes/RemoteText.h"
-#include "platform/FileIcons.h"
+#include "platform/Icons.h"
 
 namespace {
 
@@ -55,10 +55,11 @@ TRemoteRow* TRemoteListView::Row(int index) const
 TRemoteRow* TRemoteListView::FirstSelected() const
 {
     // In list order, whatever order the rows were selected in.
-    for (int i = 0; i < topLevelItemCount(); ++i)
-        if (topLevelItem(i)->isSelected())
-            return Row(i);
-    return nullptr;
+    int first = -1;
+    for (const QItemSelectionRange& range : selectionModel()->selection())
+        if (first < 0 || range.top() < first)
+            first = range.top();
+    return first < 0 ? nullptr : Row(first);
 }
 
 void TRemoteListView::keyPressEvent(QKeyEvent* event)
@@ -107,10 +108,7 @@ QToolButton* TRemotePane::StripButton(QWidget* strip, const char* name, int x, c
     b->setGeometry(x, 6, 28, 28);
     b->setAutoRaise(true);
     b->setToolTip(QString::fromLatin1(hint));
-    QIcon picture = QIcon::fromTheme(QString::fromLatin1(icon));
-    if (picture.isNull())
-        picture = QApplication::style()->standardIcon(static_cast<QStyle::StandardPixmap>(fallback));
-    b->setIcon(picture);
+    b->setIcon(ThemeIcon(icon, static_cast<QStyle::StandardPixmap>(fallback)));
     b->setIconSize(QSize(20, 20));
     return b;
 }
@@ -158,6 +156,8 @@ void TRemotePane::BuildList(QWidget* pane)
     ListView1->setSortingEnabled(false); // the program's own order
     ListView1->header()->setSectionsClickable(true);
     ListView1->header()->setSortIndicatorShown(false);
+    // Widths that fit the texts are judged from the rows in view and a few hundred more.
+    ListView1->header()->setResizeContentsPrecision(200);
     ListView1->setItemDelegate(
         new TNameDelegate(ListView1, [this](const QModelIndex& index, const QString& text) {
             ListView1Edited(static_cast<TRemoteRow*>(ListView1->topLevelItem(index.row())), text);

@@ -15,12 +15,17 @@ class QAction;
 class QToolButton;
 class TMainFrm;
 
-// One row of the remote list; every row but ".." owns the record of its entry.
+// One row of the remote list; every row but ".." owns the record of its entry. Texts and icons
+// are made from the record when the view asks, so a folder of many thousand entries shows at once.
 class TRemoteRow : public QTreeWidgetItem {
 public:
     std::unique_ptr<TFTPFileInfo> Info;
     std::string Rights; // the nine permission characters as listed
     bool IsParentRow() const { return !Info; }
+    QVariant data(int column, int role) const override;
+    // Orders rows by the pane's comparison while the list sorts them.
+    bool operator<(const QTreeWidgetItem& other) const override;
+    static const class TRemotePane* SortingPane;
 };
 
 // The list view: keys, Tab to the local list, and sorting by the program's own comparison.
@@ -32,6 +37,7 @@ public:
     std::function<void()> OnTab;
     TRemoteRow* Row(int index) const;
     TRemoteRow* FirstSelected() const;
+    int ContentWidth(int column) const { return sizeHintForColumn(column); }
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -98,11 +104,12 @@ private:
     void BuildPopupMenu();
     void ConnectSignals();
     void ListView1KeyDown(QKeyEvent* event);
+    void WidenClippedColumns();
     TRemoteRow* MakeRow(const class TIdFTPListItem& entry);
     void OpenRecord(const TFTPFileInfo& info);
     void OpenFile(const TFTPFileInfo& info);
     bool Prompt(const QString& title, const QString& label, QString& value);
-    // The seam to the session: one request each, run away from the window's thread.
+    // Run by the worker in front of the waiting tasks; the window never waits for them.
     void QueueRename(const std::string& oldName, const std::string& newName);
     void QueueChmod(const std::string& name, const std::string& mode);
 

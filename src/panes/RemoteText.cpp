@@ -55,9 +55,9 @@ QString FormatFileSize(int64_t size)
 namespace {
 
 // The locale's long time without the time zone, which a listing's time does not have.
-QString LongTimeFormat()
+QString LongTimeFormat(const QLocale& locale)
 {
-    QString format = QLocale().timeFormat(QLocale::LongFormat);
+    QString format = locale.timeFormat(QLocale::LongFormat);
     format.remove(QLatin1Char('t'));
     return format.trimmed();
 }
@@ -74,14 +74,13 @@ QString FormatModified(TDateTime moment)
     const QLocale locale;
     QString text = locale.toString(date, QLocale::ShortFormat);
     if (seconds != 0) {
-        static const QString timeFormat = LongTimeFormat();
-        text +=
-            QLatin1Char(' ') + locale.toString(QTime(0, 0).addSecs(static_cast<int>(seconds)), timeFormat);
+        const QTime time = QTime(0, 0).addSecs(static_cast<int>(seconds));
+        text += QLatin1Char(' ') + locale.toString(time, LongTimeFormat(locale));
     }
     return text;
 }
 
-int CompareNames(const std::string& a, const std::string& b)
+int CompareNames(std::string_view a, std::string_view b)
 {
     const size_t n = std::min(a.size(), b.size());
     for (size_t i = 0; i < n; ++i) {
@@ -97,10 +96,10 @@ int CompareNames(const std::string& a, const std::string& b)
     return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
 }
 
-std::string NameExtension(const std::string& name)
+std::string_view NameExtension(std::string_view name)
 {
     const size_t dot = name.rfind('.');
-    return dot == std::string::npos ? std::string() : name.substr(dot);
+    return dot == std::string_view::npos ? std::string_view() : name.substr(dot);
 }
 
 bool IsImageName(const std::string& name)
@@ -108,7 +107,7 @@ bool IsImageName(const std::string& name)
     static const char* const kImageExtensions[] = {".jpg", ".jpeg", ".gif", ".tiff", ".tif", ".bmp",
                                                    ".ico", ".pcx",  ".eps", ".fax",  ".dib", ".rle",
                                                    ".jpe", ".jfif", ".emf", ".wmf"};
-    std::string extension = NameExtension(name);
+    std::string extension(NameExtension(name));
     std::transform(extension.begin(), extension.end(), extension.begin(),
                    [](unsigned char c) { return static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c); });
     return std::find(std::begin(kImageExtensions), std::end(kImageExtensions), extension) !=

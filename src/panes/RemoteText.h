@@ -3,6 +3,7 @@
 #include <QString>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "rtl/DateTime.h"
 
@@ -17,8 +18,8 @@ QString FormatFileSize(int64_t size);
 QString FormatModified(TDateTime moment);
 
 // Letters a to z compared without case, every other byte by its code.
-int CompareNames(const std::string& a, const std::string& b);
+int CompareNames(std::string_view a, std::string_view b);
 // From the last "." on; empty when there is none.
-std::string NameExtension(const std::string& name);
+std::string_view NameExtension(std::string_view name);
 // A picture the preview may show, by its extension.
 bool IsImageName(const std::string& name);

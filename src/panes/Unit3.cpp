@@ -15,14 +15,15 @@ struct TRightsBoxes {
 TRightsBoxes RightsGroup(QWidget* parent, const char* caption, int y, int firstBox)
 {
     auto* group = new QGroupBox(QString::fromLatin1(caption), parent);
-    group->setGeometry(8, y, 193, 41);
-    auto box = [&](const char* text, int x, int number) {
+    group->setGeometry(8, y, 193, 44);
+    auto box = [&](const char* text, int x, int width, int number) {
         auto* b = new QCheckBox(QString::fromLatin1(text), group);
         b->setObjectName(QStringLiteral("CheckBox%1").arg(number));
-        b->setGeometry(x, 16, 56, 17);
+        b->setGeometry(x, 18, width, 19);
         return b;
     };
-    return {box("Read", 8, firstBox), box("Write", 64, firstBox + 1), box("Execute", 120, firstBox + 2)};
+    return {box("Read", 8, 56, firstBox), box("Write", 64, 56, firstBox + 1),
+            box("Execute", 120, 72, firstBox + 2)};
 }
 
 void Recompute(TFTPRights& r)
@@ -50,7 +51,8 @@ TForm3::TForm3(QWidget* parent) : QDialog(parent)
     CheckBox4 = group.Read, CheckBox5 = group.Write, CheckBox6 = group.Execute;
     CheckBox1 = user.Read, CheckBox2 = user.Write, CheckBox3 = user.Execute;
     auto* numericLabel = new QLabel(QStringLiteral("Numeric: "), this);
-    numericLabel->setGeometry(30, 202, 48, 17);
+    numericLabel->setGeometry(0, 202, 78, 17);
+    numericLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     LabeledEdit2 = new QLineEdit(this);
     LabeledEdit2->setObjectName(QStringLiteral("LabeledEdit2"));
     LabeledEdit2->setGeometry(80, 200, 49, 21);

@@ -1,21 +1,10 @@
 #include "platform/FileIcons.h"
 
-#include <QApplication>
 #include <QHash>
 #include <QMimeDatabase>
 #include <QStyle>
 
-namespace {
-
-QIcon ThemeIcon(const QString& name, QStyle::StandardPixmap fallback)
-{
-    QIcon icon = QIcon::fromTheme(name);
-    if (icon.isNull())
-        icon = QApplication::style()->standardIcon(fallback);
-    return icon;
-}
-
-} // namespace
+#include "platform/Icons.h"
 
 QIcon FileIconForName(const QString& name)
 {
@@ -32,13 +21,13 @@ QIcon FileIconForName(const QString& name)
     if (icon.isNull())
         icon = QIcon::fromTheme(type.genericIconName());
     if (icon.isNull())
-        icon = ThemeIcon(QStringLiteral("text-x-generic"), QStyle::SP_FileIcon);
+        icon = ThemeIcon("text-x-generic", QStyle::SP_FileIcon);
     byExtension.insert(extension, icon);
     return icon;
 }
 
 QIcon FolderIcon()
 {
-    static const QIcon icon = ThemeIcon(QStringLiteral("folder"), QStyle::SP_DirIcon);
+    static const QIcon icon = ThemeIcon("folder", QStyle::SP_DirIcon);
     return icon;
 }

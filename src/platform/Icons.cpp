@@ -3,8 +3,6 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QHash>
-#include <QMimeDatabase>
 #include <QStandardPaths>
 
 // The desktop's icon folders, as the freedesktop base directories name them; a session without a
@@ -49,32 +47,4 @@ QIcon ThemeIcon(const char* name, QStyle::StandardPixmap fallback)
     if (QIcon::hasThemeIcon(themeName))
         return QIcon::fromTheme(themeName);
     return QApplication::style()->standardIcon(fallback);
-}
-
-QIcon FileIconByName(const QString& name, bool folder, bool link)
-{
-    if (folder)
-        return ThemeIcon("folder", link ? QStyle::SP_DirLinkIcon : QStyle::SP_DirIcon);
-    if (link)
-        return ThemeIcon("inode-symlink", QStyle::SP_FileLinkIcon);
-    // Lists may hold thousands of names of a few types: one look-up per type.
-    static QHash<QString, QIcon> byType;
-    static const QMimeDatabase types;
-    const QList<QMimeType> guesses = types.mimeTypesForFileName(name);
-    const QString type = guesses.isEmpty() ? QString() : guesses.first().name();
-    const auto known = byType.constFind(type);
-    if (known != byType.constEnd())
-        return known.value();
-    QIcon icon;
-    if (!guesses.isEmpty()) {
-        const QMimeType& mime = guesses.first();
-        if (QIcon::hasThemeIcon(mime.iconName()))
-            icon = QIcon::fromTheme(mime.iconName());
-        else if (QIcon::hasThemeIcon(mime.genericIconName()))
-            icon = QIcon::fromTheme(mime.genericIconName());
-    }
-    if (icon.isNull())
-        icon = ThemeIcon("text-x-generic", QStyle::SP_FileIcon);
-    byType.insert(type, icon);
-    return icon;
 }

@@ -1,6 +1,6 @@
 #pragma once
 // Icons from the desktop's icon theme (freedesktop names), with Qt's own pictures where the
-// theme has none.
+// theme has none. File icons by name are in FileIcons.h.
 #include <QIcon>
 #include <QString>
 #include <QStyle>
@@ -9,6 +9,3 @@
 // of a few common themes is used.
 void ChooseIconTheme();
 QIcon ThemeIcon(const char* name, QStyle::StandardPixmap fallback);
-// The icon of a file or folder by its name alone: nothing is read from disk, so it serves remote
-// entries as well as local ones.
-QIcon FileIconByName(const QString& name, bool folder, bool link = false);

@@ -6,6 +6,7 @@
 #include "app/Forms.h"
 #include "app/MainForm.h"
 #include <QTimer>
+#include <gtest/gtest.h>
 
 bool WaitUntil(const std::function<bool()>& pred, std::chrono::milliseconds limit)
 {
@@ -28,7 +29,8 @@ ProgramRun::ProgramRun(const std::string& appFolder, const std::string& tmp)
     main().resize(1200, 800);
     main().showMaximized();
     main().activateWindow();
-    QTest::qWait(20);
+    if (!QTest::qWaitForWindowExposed(&main()))
+        ADD_FAILURE() << "the main window was not shown";
 }
 
 ProgramRun::~ProgramRun()

@@ -24,7 +24,7 @@
 #include "app/Forms.h"
 #include "app/MainForm.h"
 #include "engine/ui/TaskListView.h"
-#include "platform/Icons.h"
+#include "platform/FileIcons.h"
 #include "rtl/TempFolder.h"
 #include "sites/ui/Servers.h"
 #include "sites/ui/SiteBox.h"
@@ -223,11 +223,14 @@ TEST_F(WindowUse, FailedConnectionsSayWhy)
 TEST_F(WindowUse, DecliningToDisconnectPutsTheBarBackOnATypedSite)
 {
     PyftpdServer server;
-    SaveSites({Site("127.0.0.1", server.User(), server.Password(), server.Port()),
-               Site("localhost", "someone", "else", 2100)});
+    SaveSites({Site("localhost", "someone", "else", 2100)});
     ProgramRun run(app.Path(), tmp.Path());
     TMainFrm& w = run.main();
-    Type(w.ComboBox1, "127.0.0.1");
+    Type(w.ComboBox1, "127.0.0.1"); // a new site, named by typing
+    Type(w.LabeledEdit2, QString::fromStdString(server.User()));
+    Type(w.LabeledEdit3, QString::fromStdString(server.Password()));
+    Type(w.LabeledEdit4, QString::number(server.Port()));
+    QTest::mouseClick(w.CheckBox1, Qt::LeftButton);
     QTest::mouseClick(w.Button1, Qt::LeftButton);
     ASSERT_TRUE(WaitUntil([&] {
         return w.StatusPanel1->text() == "Connected to 127.0.0.1" && w.Worker->IsIdle();
@@ -235,13 +238,14 @@ TEST_F(WindowUse, DecliningToDisconnectPutsTheBarBackOnATypedSite)
     answers.Next = {mrNo};
     w.ComboBox1->showPopup();
     w.ComboBox1->hidePopup();
-    w.ComboBox1->setCurrentIndex(2);
-    emit w.ComboBox1->activated(2);
+    w.ComboBox1->setCurrentIndex(1);
+    emit w.ComboBox1->activated(1);
     ASSERT_EQ(answers.Asked, QStringList{"You are connected to 127.0.0.1. Disconnect?"});
     EXPECT_EQ(w.ComboBox1->currentText(), "127.0.0.1");
-    EXPECT_EQ(w.CurrentSite, 0);
+    EXPECT_EQ(w.CurrentSite, 1);
     EXPECT_EQ(w.LabeledEdit2->text(), QString::fromStdString(server.User()));
     EXPECT_EQ(w.LabeledEdit4->text(), QString::number(server.Port()));
+    EXPECT_TRUE(w.CheckBox1->isChecked());
     EXPECT_TRUE(w.Worker->IsConnected());
 }
 
@@ -356,10 +360,10 @@ TEST_F(WindowUse, MenusOpenWithAltAndCarryThemeIcons)
 TEST_F(WindowUse, FileIconsByNameFollowTheType)
 {
     ProgramRun run(app.Path(), tmp.Path());
-    const QIcon folder = FileIconByName("no-such-folder", true);
-    const QIcon picture = FileIconByName("/nowhere/holiday.jpg", false);
-    const QIcon text = FileIconByName("/nowhere/readme.txt", false);
-    const QIcon unknown = FileIconByName("/nowhere/blob.zzqq", false);
+    const QIcon folder = FolderIcon();
+    const QIcon picture = FileIconForName("/nowhere/holiday.jpg");
+    const QIcon text = FileIconForName("/nowhere/readme.txt");
+    const QIcon unknown = FileIconForName("/nowhere/blob.zzqq");
     for (const QIcon& icon : {folder, picture, text, unknown})
         EXPECT_FALSE(icon.isNull());
     EXPECT_EQ(folder.name(), "folder");

@@ -7,6 +7,7 @@
 
 #include "support/EngineHarness.h"
 #include "support/ScriptedFtpServer.h"
+#include "support/ThreadState.h"
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
@@ -77,6 +78,13 @@ TEST(EngineHostile, FolderDownloadRefusesNamesThatLeaveTheFolderOrInjectCommands
         .SendData(listing)
         .Reply("226 done")
         .Expect("CWD /", "250 ok")
+        // The one plain name is fetched; the garbage line beside it costs it nothing.
+        .Expect("SIZE /hostile/x", "213 5")
+        .OpenPassive()
+        .Expect("PASV", "227 Entering Passive Mode ({pasv})")
+        .Expect("RETR /hostile/x", "150 here")
+        .SendData("xxxxx")
+        .Reply("226 done")
         .GoSilent();
     s.Start();
     EngineHarness h;
@@ -94,13 +102,13 @@ TEST(EngineHostile, FolderDownloadRefusesNamesThatLeaveTheFolderOrInjectCommands
     for (const auto& e : fs::recursive_directory_iterator(h.Platform.Folder.Path()))
         made.push_back(fs::relative(e.path(), h.Platform.Folder.Path()).string());
     std::sort(made.begin(), made.end());
-    EXPECT_EQ(made, (std::vector<std::string>{"area", "area/dest"}));
+    EXPECT_EQ(made, (std::vector<std::string>{"area", "area/dest", "area/dest/x"}));
     int refusals = 0;
     for (const std::string& e : h.Worker->Errors())
         refusals += e.rfind("Refused to download", 0) == 0 ? 1 : 0;
     EXPECT_EQ(refusals, 3); // "../evil", "a/b" and "..\evil2"; the extra ".." is skipped
     EXPECT_EQ(std::count_if(h.Rows.begin(), h.Rows.end(), [](const TaskRow& r) { return r.Kind == "GET"; }),
-              1); // only the folder's own row
+              2); // the folder's own row and x
 }
 
 namespace {
@@ -140,14 +148,16 @@ TEST_P(EngineSilentServer, AbortAllReturnsWithinSeconds)
     ScriptedFtpServer s;
     SilentTransferScript(s, GetParam());
     s.Start();
+    const std::vector<int> before = ThreadIds();
     EngineHarness h;
     std::vector<TTaskPtr> tasks;
     h.Worker->OnTaskAdded = [&](const TTaskPtr& t) { tasks.push_back(t); };
     ConnectQuietly(h, s.Port());
     QueueSilentWork(h, GetParam());
     h.Worker->AddList(); // waits behind the silent one
-    ASSERT_TRUE(h.RunUntil([&] { return s.WaitFinished(0ms); }, 20s));
-    std::this_thread::sleep_for(200ms); // the worker is now blocked on the silent server
+    // Until the worker (a thread the harness started) is blocked on the silent server, not on a
+    // notification for this thread.
+    ASSERT_TRUE(h.RunUntil([&] { return s.WaitFinished(0ms) && AnyBlockedOnIo(NewThreads(before)); }, 20s));
     const auto start = std::chrono::steady_clock::now();
     for (const TTaskPtr& t : tasks)
         h.Worker->AbortTask(t);
@@ -162,11 +172,11 @@ TEST_P(EngineSilentServer, StoppingTheWorkerReturnsWithinSeconds)
     ScriptedFtpServer s;
     SilentTransferScript(s, GetParam());
     s.Start();
+    const std::vector<int> before = ThreadIds();
     auto h = std::make_unique<EngineHarness>();
     ConnectQuietly(*h, s.Port());
     QueueSilentWork(*h, GetParam());
-    ASSERT_TRUE(h->RunUntil([&] { return s.WaitFinished(0ms); }, 20s));
-    std::this_thread::sleep_for(200ms);
+    ASSERT_TRUE(h->RunUntil([&] { return s.WaitFinished(0ms) && AnyBlockedOnIo(NewThreads(before)); }, 20s));
     const auto start = std::chrono::steady_clock::now();
     h.reset(); // stops and frees the worker
     EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);

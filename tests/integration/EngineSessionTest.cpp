@@ -15,6 +15,7 @@
 #include "support/FtpTestUser.h"
 #include "support/LoopbackPorts.h"
 #include "support/ScriptedFtpServer.h"
+#include "support/ThreadState.h"
 #include "support/SessionKiller.h"
 #include "support/VsftpdServer.h"
 
@@ -91,7 +92,6 @@ TEST_F(EngineSession, DroppedConnectionReconnectsAndReturnsToTheFolder)
     ASSERT_EQ(h.Worker->FCurrentDir, "/deep");
     // The session's processes die: the server side of the control connection is gone.
     KillFtpSessions();
-    std::this_thread::sleep_for(200ms);
     const size_t rowsBefore = h.Rows.size();
     h.Worker->AddList();
     ASSERT_TRUE(h.RunUntilIdle());
@@ -275,9 +275,13 @@ TEST_F(EngineSession, ProgressReachesTheWindowInStepsNotPerBlock)
 TEST_F(EngineSession, DisconnectFromTheWindowWhileATaskTalksToItNeverDeadlocks)
 {
     ASSERT_TRUE(Connect());
+    std::atomic<bool> waiting{false};
+    Sync::SetWakeMainThread([&waiting] { waiting = true; });
     h.Worker->AddList();
-    // The worker now holds the session and will wait for this thread at its first protocol line.
-    std::this_thread::sleep_for(50ms);
+    // The worker now holds the session and waits for this thread at its first protocol line.
+    const bool held = PollUntil([&] { return waiting.load(); });
+    Sync::SetWakeMainThread(nullptr);
+    ASSERT_TRUE(held);
     const auto start = std::chrono::steady_clock::now();
     h.Worker->DropConnection();
     EXPECT_LT(std::chrono::steady_clock::now() - start, 10s);

@@ -4,6 +4,7 @@
 #include "support/FtpProxyServer.h"
 #include "support/LoopbackPorts.h"
 #include "support/PyftpdServer.h"
+#include "support/ServerSkip.h"
 #include "support/TempDir.h"
 #include "support/VsftpdServer.h"
 
@@ -15,6 +16,7 @@ class FtpPyftpd : public ::testing::TestWithParam<bool> {};
 
 TEST_P(FtpPyftpd, ListsAndTransfers)
 {
+    SKIP_WITHOUT(WhyNoPyftpd());
     PyftpdServer server;
     fs::create_directory(server.Root() + "/folder");
     const std::string data = Pattern(3 * 1024 * 1024 + 5, 3);
@@ -48,6 +50,7 @@ class FtpThroughProxy : public ::testing::TestWithParam<bool> {};
 
 TEST_P(FtpThroughProxy, LogsInListsAndDownloads)
 {
+    SKIP_WITHOUT(WhyNoProxyTarget());
     VsftpdOptions options;
     options.Address = PickLoopbackAddress(21);
     options.Port = 21; // the proxy always forwards "name@host" to port 21
@@ -77,6 +80,7 @@ TEST_P(FtpThroughProxy, LogsInListsAndDownloads)
 
 TEST(FtpThroughProxyLogin, WrongPasswordIsRefused)
 {
+    SKIP_WITHOUT(WhyNoProxyTarget());
     VsftpdOptions options;
     options.Address = PickLoopbackAddress(21);
     options.Port = 21;

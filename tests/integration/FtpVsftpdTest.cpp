@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 
 #include "FtpClientFixture.h"
+#include "support/ServerSkip.h"
 #include "support/TempDir.h"
 #include "support/VsftpdServer.h"
 
@@ -147,6 +148,7 @@ namespace {
 
 TEST(FtpVsftpdAbort, AbortedTransfersLeaveTheControlConnectionInStep)
 {
+    SKIP_WITHOUT(WhyNoVsftpd());
     VsftpdServer server;
     server.PutFile("big.bin", Pattern(64 << 20));
     for (bool passive : {true, false}) {

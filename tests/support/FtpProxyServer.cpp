@@ -6,9 +6,12 @@
 #include <vector>
 
 #include "support/LoopbackPorts.h"
+#include "support/ServerSkip.h"
 
 FtpProxyServer::FtpProxyServer(int targetPort)
 {
+    if (!ServerMayStart(WhyNoFtpProxy()))
+        return;
     for (int attempt = 0; attempt < 3; ++attempt)
         if (TryStart(targetPort))
             return;

@@ -11,10 +11,10 @@ namespace {
 
 passwd* TestAccount()
 {
-    passwd* account = ::getpwnam(kFtpTestUser);
+    passwd* account = ::getpwnam(kFtpGuestAccount);
     if (account == nullptr)
-        throw std::runtime_error(std::string("the local account ") + kFtpTestUser +
-                                 " is missing: run scripts/install-deps.sh as root");
+        throw std::runtime_error(std::string("the system account ") + kFtpGuestAccount +
+                                 " is missing (the vsftpd package makes it)");
     return account;
 }
 
@@ -30,7 +30,7 @@ void GiveToFtpTestUser(const char* path)
     const passwd* account = TestAccount();
     auto give = [&](const std::filesystem::path& p) {
         if (::lchown(p.c_str(), account->pw_uid, account->pw_gid) != 0)
-            throw std::runtime_error("cannot give " + p.string() + " to the test account");
+            throw std::runtime_error("cannot give " + p.string() + " to the account " + kFtpGuestAccount);
     };
     give(path);
     if (std::filesystem::is_directory(std::filesystem::symlink_status(path)))

@@ -89,7 +89,7 @@ std::string PickLoopbackAddress(int port)
             return address;
     }
     throw std::runtime_error("no loopback address with a free port " + std::to_string(port) +
-                             " (is a system FTP service running? scripts/install-deps.sh stops it)");
+                             " (a system FTP service listening on every address?)");
 }
 
 int ConnectLoopback(int port, std::chrono::milliseconds wait, const std::string& address)

@@ -6,9 +6,12 @@
 #include <vector>
 
 #include "support/LoopbackPorts.h"
+#include "support/ServerSkip.h"
 
 PyftpdServer::PyftpdServer() : FRoot(FDir.Path() + "/root")
 {
+    if (!ServerMayStart(WhyNoPyftpd()))
+        return;
     std::filesystem::create_directory(FRoot);
     for (int attempt = 0; attempt < 3; ++attempt)
         if (TryStart())

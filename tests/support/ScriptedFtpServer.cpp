@@ -211,6 +211,7 @@ bool ScriptedFtpServer::Play(const Step& step)
         CloseFd(FControl);
         FInput.clear();
         return AcceptOn(FListener, FControl) || (Fail("no client connected again"), false);
+    case StepKind::Action: return step.Run();
     case StepKind::Pause:
         for (auto end = std::chrono::steady_clock::now() + step.Duration;
              !FStop && std::chrono::steady_clock::now() < end;)
@@ -403,4 +404,116 @@ void ScriptedFtpServer::CloseFd(int& fd)
     if (fd >= 0)
         ::close(fd);
     fd = -1;
+}
+
+// ---- hostile behaviours
+
+ScriptedFtpServer& ScriptedFtpServer::AddAction(std::function<bool()> run)
+{
+    Step step{StepKind::Action, "", ""};
+    step.Run = std::move(run);
+    return AddStep(std::move(step));
+}
+
+bool ScriptedFtpServer::SendQuietly(int fd, const std::string& bytes)
+{
+    size_t done = 0;
+    const auto deadline = std::chrono::steady_clock::now() + FStepTimeout;
+    while (done < bytes.size() && fd >= 0 && !FStop && std::chrono::steady_clock::now() < deadline) {
+        pollfd p{fd, POLLOUT, 0};
+        if (::poll(&p, 1, kSliceMs) <= 0)
+            continue;
+        const ssize_t n = ::send(fd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR))
+            continue;
+        if (n <= 0)
+            return false;
+        done += static_cast<size_t>(n);
+    }
+    return done == bytes.size();
+}
+
+ScriptedFtpServer& ScriptedFtpServer::ClosePassive()
+{
+    return AddAction([this] {
+        CloseFd(FPassive);
+        return true;
+    });
+}
+
+ScriptedFtpServer& ScriptedFtpServer::SendDataThenReset(const std::string& bytes)
+{
+    return AddAction([this, bytes] {
+        if (!EnsureData() || !SendText(FData, bytes))
+            return false;
+        linger reset{1, 0};
+        ::setsockopt(FData, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+        CloseFd(FData);
+        return true;
+    });
+}
+
+ScriptedFtpServer& ScriptedFtpServer::SendDataMayBreak(const std::string& bytes)
+{
+    return AddAction([this, bytes] {
+        if (!EnsureData())
+            return false;
+        SendQuietly(FData, bytes);
+        CloseFd(FData);
+        return true;
+    });
+}
+
+ScriptedFtpServer& ScriptedFtpServer::FloodControl(const std::string& bytes, int count)
+{
+    return AddAction([this, bytes, count] {
+        for (int i = 0; i < count && SendQuietly(FControl, bytes); ++i) {
+        }
+        return true;
+    });
+}
+
+ScriptedFtpServer& ScriptedFtpServer::OpenDataAndClose()
+{
+    return AddAction([this] {
+        const bool opened = EnsureData();
+        CloseFd(FData);
+        return opened;
+    });
+}
+
+ScriptedFtpServer& ScriptedFtpServer::StrangerConnects(const std::string& bytes)
+{
+    return AddAction([this, bytes] {
+        int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in from{};
+        from.sin_family = AF_INET;
+        from.sin_addr.s_addr = htonl(0x7F000002); // 127.0.0.2
+        sockaddr_in to{};
+        to.sin_family = AF_INET;
+        to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        to.sin_port = htons(static_cast<uint16_t>(FPortCommandPort));
+        const bool connected = fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr*>(&from), sizeof from) == 0 &&
+                               ::connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof to) == 0;
+        if (connected)
+            SendQuietly(fd, bytes);
+        CloseFd(fd);
+        if (!connected)
+            Fail("the stranger could not connect");
+        return connected;
+    });
+}
+
+ScriptedFtpServer& ScriptedFtpServer::WaitForHangUp()
+{
+    return AddAction([this] {
+        char chunk[4096];
+        while (WaitReadable(FControl)) {
+            const ssize_t n = ::recv(FControl, chunk, sizeof chunk, 0);
+            if (n <= 0)
+                return true;
+        }
+        Fail("the client did not hang up");
+        return false;
+    });
 }

@@ -112,13 +112,15 @@ private:
         Silent,
         CloseControl,
         AcceptControl,
-        Pause
+        Pause,
+        Action
     };
     struct Step {
         StepKind Kind;
         std::string Text;
         std::string Reply;
         std::chrono::milliseconds Duration{0};
+        std::function<bool()> Run{};
     };
 
     ScriptedFtpServer& AddStep(Step step);
@@ -161,6 +163,27 @@ private:
     std::vector<std::string> FCommands;
     std::vector<std::string> FFailures;
     std::string FReceived;
+
+public:
+    // Hostile behaviours. Steps that expect the client to hang up on them treat that as success.
+    // Closes the passive listener: "{pasv}" then names a port where nobody listens.
+    ScriptedFtpServer& ClosePassive();
+    // Sends the bytes on the data connection, then resets it (RST instead of FIN).
+    ScriptedFtpServer& SendDataThenReset(const std::string& bytes);
+    // Sends on the data connection until done or the client closes it, then closes.
+    ScriptedFtpServer& SendDataMayBreak(const std::string& bytes);
+    // Sends `bytes` `count` times on the control connection, stopping when the client hangs up.
+    ScriptedFtpServer& FloodControl(const std::string& bytes, int count);
+    // Opens the data connection and closes it at once, unread.
+    ScriptedFtpServer& OpenDataAndClose();
+    // Connects from 127.0.0.2 to the address of the last PORT command and sends the bytes.
+    ScriptedFtpServer& StrangerConnects(const std::string& bytes);
+    // Says nothing until the client closes the control connection (within the step time-out).
+    ScriptedFtpServer& WaitForHangUp();
+
+private:
+    ScriptedFtpServer& AddAction(std::function<bool()> run);
+    bool SendQuietly(int fd, const std::string& bytes);
 };
 
 // The PASV reply text for a data port on the given dotted host.

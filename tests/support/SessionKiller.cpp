@@ -1,11 +1,14 @@
 #include "support/SessionKiller.h"
 
+#include <algorithm>
+#include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <dirent.h>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -38,6 +41,17 @@ std::vector<int> ChildrenOf(int parent)
     return children;
 }
 
+bool Living(int pid)
+{
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    if (!std::getline(stat, line))
+        return false;
+    const size_t close = line.rfind(')');
+    return close != std::string::npos && close + 2 < line.size() && line[close + 2] != 'Z' &&
+           line[close + 2] != 'X';
+}
+
 } // namespace
 
 // vsftpd serves each session from processes of its own below the listener (our child). All of
@@ -55,4 +69,8 @@ void KillFtpSessions()
         ::kill(pid, SIGSTOP);
     for (int pid : doomed)
         ::kill(pid, SIGKILL);
+    // Dead means their sockets are closed: the client can now notice. Zombies wait for their parent.
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (std::any_of(doomed.begin(), doomed.end(), Living) && std::chrono::steady_clock::now() < end)
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
 }

@@ -5,18 +5,22 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <stdexcept>
 
 #include "support/FtpTestUser.h"
 #include "support/LoopbackPorts.h"
+#include "support/ServerSkip.h"
 
 namespace fs = std::filesystem;
 
 VsftpdServer::VsftpdServer(VsftpdOptions options)
 {
-    RequireFtpTestUser();
     FAddress = options.Address;
-    // The session runs as the test account, which must reach the served folder.
+    if (!ServerMayStart(WhyNoVsftpd()))
+        return;
+    FLogin = std::make_unique<VirtualFtpLogin>(FDir.Path());
+    // The session runs as the guest account, which must reach the served folder.
     ::chmod(FDir.Path().c_str(), 0755);
     FRoot = FDir.Path() + "/root";
     fs::create_directory(FRoot);
@@ -32,11 +36,11 @@ VsftpdServer::~VsftpdServer() = default;
 
 std::string VsftpdServer::User() const
 {
-    return kFtpTestUser;
+    return FLogin ? FLogin->User() : "";
 }
 std::string VsftpdServer::Password() const
 {
-    return kFtpTestPassword;
+    return FLogin ? FLogin->Password() : "";
 }
 std::string VsftpdServer::Log() const
 {
@@ -60,41 +64,38 @@ bool VsftpdServer::TryStart(const VsftpdOptions& options)
 
 std::string VsftpdServer::Config(const VsftpdOptions& options) const
 {
-    std::string c = "listen=YES\nlisten_ipv6=NO\nbackground=NO\nlisten_address=" + FAddress +
-                    "\n"
-                    "listen_port=" +
-                    std::to_string(FPort) +
-                    "\n"
-                    "anonymous_enable=NO\nlocal_enable=YES\nwrite_enable=YES\nlocal_umask=022\n"
-                    "chmod_enable=YES\nlocal_root=" +
-                    FRoot +
-                    "\n"
-                    "pasv_enable=YES\npasv_addr_resolve=NO\npasv_address=" +
-                    FAddress +
-                    "\n"
-                    "pasv_min_port=" +
-                    std::to_string(PassivePortFirst()) +
-                    "\n"
-                    "pasv_max_port=" +
-                    std::to_string(PassivePortLast()) +
-                    "\n"
-                    "port_enable=YES\nconnect_from_port_20=NO\n"
-                    "secure_chroot_dir=" +
-                    FDir.Path() +
-                    "/empty\n"
-                    "pam_service_name=vsftpd\nseccomp_sandbox=NO\nxferlog_enable=NO\n"
-                    "vsftpd_log_file=" +
-                    FDir.Path() + "/vsftpd.log\n";
+    const std::string dir = FDir.Path();
+    std::ostringstream c;
+    c << "listen=YES\nlisten_ipv6=NO\nbackground=NO\n"
+      << "listen_address=" << FAddress << "\nlisten_port=" << FPort
+      << "\n"
+      // Every login is the virtual user, checked by its own PAM service and run as the guest account.
+      << "anonymous_enable=NO\nlocal_enable=YES\nguest_enable=YES\nguest_username=" << kFtpGuestAccount
+      << "\nvirtual_use_local_privs=YES\npam_service_name=" << FLogin->Service() << "\n"
+      << "write_enable=YES\nlocal_umask=022\nchmod_enable=YES\nlocal_root=" << FRoot << "\n"
+      << "pasv_enable=YES\npasv_addr_resolve=NO\npasv_address=" << FAddress << "\n"
+      << "pasv_min_port=" << PassivePortFirst() << "\npasv_max_port=" << PassivePortLast() << "\n"
+      << "port_enable=YES\nconnect_from_port_20=NO\n"
+      << "secure_chroot_dir=" << dir << "/empty\nseccomp_sandbox=NO\n"
+      << "xferlog_enable=NO\nvsftpd_log_file=" << dir << "/vsftpd.log\n";
     if (options.Chroot)
-        c += "chroot_local_user=YES\nallow_writeable_chroot=YES\n";
+        c << "chroot_local_user=YES\nallow_writeable_chroot=YES\n";
     for (const std::string& line : options.ExtraConfig)
-        c += line + "\n";
-    return c;
+        c << line << "\n";
+    return c.str();
+}
+
+std::filesystem::path VsftpdServer::Served(const std::string& relative) const
+{
+    // A server skipped for want of root has no folder: never write relative to "/".
+    if (FRoot.empty())
+        throw std::logic_error("vsftpd was not started: " + WhyNoVsftpd());
+    return fs::path(FRoot) / relative;
 }
 
 void VsftpdServer::PutFile(const std::string& relative, const std::string& contents)
 {
-    const fs::path path = fs::path(FRoot) / relative;
+    const fs::path path = Served(relative);
     fs::create_directories(path.parent_path());
     std::ofstream(path, std::ios::binary) << contents;
     GiveToFtpTestUser(path.parent_path().c_str());
@@ -102,14 +103,14 @@ void VsftpdServer::PutFile(const std::string& relative, const std::string& conte
 
 void VsftpdServer::PutFolder(const std::string& relative)
 {
-    const fs::path path = fs::path(FRoot) / relative;
+    const fs::path path = Served(relative);
     fs::create_directories(path);
     GiveToFtpTestUser(FRoot.c_str());
 }
 
 void VsftpdServer::PutSymlink(const std::string& relative, const std::string& target)
 {
-    const fs::path path = fs::path(FRoot) / relative;
+    const fs::path path = Served(relative);
     fs::create_directories(path.parent_path());
     fs::create_symlink(target, path);
     GiveToFtpTestUser(path.parent_path().c_str());

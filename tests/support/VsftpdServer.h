@@ -1,11 +1,14 @@
 #pragma once
-// A real vsftpd on 127.0.0.1 with its own configuration, for the test account and a served folder.
+// A real vsftpd on 127.0.0.1 with its own configuration, a virtual user of its own (see
+// VirtualFtpLogin) and a served folder. Needs root; where it cannot run, the test is skipped.
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "support/ChildProcess.h"
 #include "support/TempDir.h"
+#include "support/VirtualFtpLogin.h"
 
 struct VsftpdOptions {
     // A loopback address, and a fixed control port (0: a free one is chosen). Debian's ftp-proxy
@@ -28,13 +31,15 @@ public:
     int Port() const { return FPort; }
     int PassivePortFirst() const { return FPassiveFirst; }
     int PassivePortLast() const { return FPassiveFirst + kPassivePorts - 1; }
-    // The folder the test account logs in to; fill it with PutFile and PutFolder.
+    // The folder the virtual user logs in to; fill it with PutFile and PutFolder.
     const std::string& Root() const { return FRoot; }
     std::string User() const;
     std::string Password() const;
+    // The PAM service in /etc/pam.d that checks the password; removed with the server.
+    std::string PamService() const { return FLogin ? FLogin->Service() : ""; }
     std::string Log() const;
 
-    // Paths are relative to Root; the new entries belong to the test account.
+    // Paths are relative to Root; the new entries belong to the account the server runs the session as.
     void PutFile(const std::string& relative, const std::string& contents);
     void PutFolder(const std::string& relative);
     void PutSymlink(const std::string& relative, const std::string& target);
@@ -43,11 +48,13 @@ private:
     static constexpr int kPassivePorts = 20;
     bool TryStart(const VsftpdOptions& options);
     std::string Config(const VsftpdOptions& options) const;
+    std::filesystem::path Served(const std::string& relative) const;
 
     TempDir FDir;
     std::string FRoot;
     std::string FAddress;
     int FPort = 0;
     int FPassiveFirst = 0;
+    std::unique_ptr<VirtualFtpLogin> FLogin;
     std::unique_ptr<ChildProcess> FProcess;
 };

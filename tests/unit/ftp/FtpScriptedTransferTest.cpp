@@ -10,6 +10,7 @@
 
 #include "support/ScriptedFtpServer.h"
 #include "support/TempDir.h"
+#include "support/ThreadState.h"
 
 namespace {
 
@@ -332,7 +333,14 @@ TEST(FtpScriptedTransfer, BrokenDownloadLeavesOldFileOrNothing)
     const std::string existing = dir.Path() + "/old.bin";
     const std::string fresh = dir.Path() + "/new.bin";
     WriteFile(existing, "precious");
-    ScriptedFtpServer server([](ScriptedFtpSession& s) {
+    // The reset comes once the client has written some of the data into a file of the folder.
+    auto clientWroteSome = [&] {
+        for (const auto& entry : std::filesystem::directory_iterator(dir.Path()))
+            if (entry.path() != existing && entry.is_regular_file() && entry.file_size() > 0)
+                return true;
+        return false;
+    };
+    ScriptedFtpServer server([&](ScriptedFtpSession& s) {
         ScriptLogin(s);
         for (int i = 0; i < 2; ++i) {
             s.Expect("PASV", PassiveReply("127.0.0.1", s.ListenForData()));
@@ -340,7 +348,7 @@ TEST(FtpScriptedTransfer, BrokenDownloadLeavesOldFileOrNothing)
             s.ReadCommand();
             s.Reply("150 go");
             ScriptedFtpSession::SendAll(fd, Pattern(200000));
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            EXPECT_TRUE(PollUntil(clientWroteSome));
             linger reset{1, 0};
             setsockopt(fd, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
             ScriptedFtpSession::CloseFd(fd);
@@ -350,11 +358,11 @@ TEST(FtpScriptedTransfer, BrokenDownloadLeavesOldFileOrNothing)
     RecordingClient c(server.Port());
     c.Ftp.Passive = true;
     c.Ftp.ConnectAndLogin();
-    EXPECT_THROW(c.Ftp.DownloadToFile("x", existing, true), EIdSocketError);
+    EXPECT_THROW(c.Ftp.DownloadToFile("x", existing, true), EIdFTPDataConnectionError);
     EXPECT_EQ(FileText(existing), "precious");
     EXPECT_EQ(FileCount(dir.Path()), 1);
     // The failure read the 426 itself; a fresh file is not left half-made under its name.
-    EXPECT_THROW(c.Ftp.DownloadToFile("x", fresh, false), EIdSocketError);
+    EXPECT_THROW(c.Ftp.DownloadToFile("x", fresh, false), EIdFTPDataConnectionError);
     EXPECT_FALSE(std::filesystem::exists(fresh));
     EXPECT_EQ(FileCount(dir.Path()), 1);
     EXPECT_TRUE(c.Ftp.IsConnected());
@@ -395,21 +403,25 @@ TEST(FtpScriptedTransfer, ShutdownFromAnotherThreadEndsABlockedCall)
 {
     enum Where { kReply, kPassiveData, kActiveWait };
     for (Where where : {kReply, kPassiveData, kActiveWait}) {
+        std::atomic<bool> served{false};
         ScriptedFtpServer server([&](ScriptedFtpSession& s) {
             ScriptLogin(s);
             if (where == kPassiveData) {
                 s.Expect("PASV", PassiveReply("127.0.0.1", s.ListenForData()));
                 const int fd = s.AcceptData();
                 s.Expect("RETR f", "150 go");
+                served = true;
                 s.ClientClosedQuietly(10000);
                 ScriptedFtpSession::CloseFd(fd);
             } else if (where == kActiveWait) {
                 s.ReadCommand();
                 s.Reply("200 ok");
                 s.Expect("RETR f", "150 go");
+                served = true;
                 s.ClientClosedQuietly(10000);
             } else {
                 s.Expect("NOOP", ""); // and never answer
+                served = true;
                 s.ClientClosedQuietly(10000);
             }
         });
@@ -417,7 +429,9 @@ TEST(FtpScriptedTransfer, ShutdownFromAnotherThreadEndsABlockedCall)
         c.Ftp.Passive = where == kPassiveData;
         c.Ftp.ConnectAndLogin();
         bool failed = false;
+        std::atomic<int> workerId{-1};
         std::thread worker([&] {
+            workerId = ThisThreadId();
             try {
                 TStringStream stream;
                 if (where == kReply)
@@ -428,7 +442,8 @@ TEST(FtpScriptedTransfer, ShutdownFromAnotherThreadEndsABlockedCall)
                 failed = true;
             }
         });
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        // The server has said all it will say, and the client waits for more.
+        ASSERT_TRUE(PollUntil([&] { return served && workerId >= 0 && BlockedOnIo(workerId); })) << where;
         const auto start = std::chrono::steady_clock::now();
         c.Ftp.ShutdownConnections();
         worker.join();

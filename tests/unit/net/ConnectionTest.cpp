@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "support/LoopbackPorts.h"
+#include "support/ThreadState.h"
 #include "net/IdTCPClient.h"
 
 namespace {
@@ -274,7 +275,9 @@ TEST(IdTCPConnection, ShutdownFromAnotherThreadEndsABlockedRead)
 {
     LoopbackPeer peer([](int fd) { LoopbackPeer::ReceiveAll(fd); });
     auto c = ConnectTo(peer);
+    std::atomic<int> readerId{-1};
     auto reader = std::async(std::launch::async, [&] {
+        readerId = ThisThreadId();
         try {
             c->ReadLine();
         } catch (const EIdConnClosedGracefully&) {
@@ -284,7 +287,7 @@ TEST(IdTCPConnection, ShutdownFromAnotherThreadEndsABlockedRead)
         }
         return std::string("line");
     });
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    ASSERT_TRUE(PollUntil([&] { return readerId >= 0 && BlockedOnIo(readerId); }));
     c->ShutdownSocket();
     ASSERT_EQ(reader.wait_for(std::chrono::seconds(10)), std::future_status::ready);
     EXPECT_EQ(reader.get(), "closed");
@@ -307,5 +310,31 @@ TEST(IdTCPConnection, DisconnectReportsStatusesAndFreesOwnedHandler)
         FAIL();
     } catch (const EIdNotConnected& e) {
         EXPECT_EQ(e.Message(), "Not Connected");
+    }
+}
+
+TEST(IdTCPConnection, ResetKeepsWhatArrivedBeforeIt)
+{
+    // As above: the reset comes once the client is connected.
+    LoopbackPeer peer([](int fd) {
+        LoopbackPeer::ReceiveAll(fd, 1);
+        LoopbackPeer::SendAll(fd, Pattern(1000));
+        LoopbackPeer::ArmReset(fd);
+    });
+    auto c = ConnectTo(peer);
+    c->SendText("x");
+    TStringStream stream;
+    EXPECT_THROW(c->ReceiveToStream(stream, -1, true), EIdSocketError);
+    EXPECT_EQ(stream.DataString(), Pattern(1000));
+}
+
+TEST(IdTCPClient, PortsOutsideTheRangeAreRefusedBeforeConnecting)
+{
+    for (int port : {0, -1, 65536, 112061}) {
+        TIdTCPClient client;
+        client.SetHost("127.0.0.1");
+        client.SetPort(port);
+        EXPECT_THROW(client.Connect(1000), EIdInvalidPortRange) << port;
+        EXPECT_FALSE(client.IsOpen());
     }
 }

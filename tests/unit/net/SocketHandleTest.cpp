@@ -6,6 +6,7 @@
 #include <sys/socket.h>
 
 #include "support/LoopbackPorts.h"
+#include "support/ThreadState.h"
 #include "net/IdSimpleServer.h"
 #include "net/IdTCPClient.h"
 
@@ -124,8 +125,12 @@ TEST(IdSimpleServer, AbortFromAnotherThreadEndsTheWait)
     TIdSimpleServer server;
     server.BoundIP = "127.0.0.1";
     server.StartListening();
-    auto waiter = std::async(std::launch::async, [&] { return server.WaitForConnection(); });
-    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    std::atomic<int> waiterId{-1};
+    auto waiter = std::async(std::launch::async, [&] {
+        waiterId = ThisThreadId();
+        return server.WaitForConnection();
+    });
+    ASSERT_TRUE(PollUntil([&] { return waiterId >= 0 && BlockedOnIo(waiterId); }));
     server.RequestAbort();
     ASSERT_EQ(waiter.wait_for(std::chrono::seconds(10)), std::future_status::ready);
     EXPECT_FALSE(waiter.get());
@@ -141,8 +146,12 @@ TEST(IdSimpleServer, ShutdownFromAnotherThreadEndsTheWait)
     server.BoundIP = "127.0.0.1";
     server.AcceptWait = 60000;
     server.StartListening();
-    auto waiter = std::async(std::launch::async, [&] { return server.WaitForConnection(); });
-    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    std::atomic<int> waiterId{-1};
+    auto waiter = std::async(std::launch::async, [&] {
+        waiterId = ThisThreadId();
+        return server.WaitForConnection();
+    });
+    ASSERT_TRUE(PollUntil([&] { return waiterId >= 0 && BlockedOnIo(waiterId); }));
     server.ShutdownSocket();
     ASSERT_EQ(waiter.wait_for(std::chrono::seconds(10)), std::future_status::ready);
     EXPECT_FALSE(waiter.get());

@@ -16,6 +16,7 @@
 #include "support/PyftpdServer.h"
 #include "support/RawFtpClient.h"
 #include "support/ScriptedFtpServer.h"
+#include "support/ServerSkip.h"
 #include "support/VsftpdServer.h"
 
 namespace {
@@ -45,6 +46,19 @@ std::string ReadAll(int fd)
     return data;
 }
 
+// Sends PORT for a new listener, then `command`; the data connection the server opens, or -1.
+int ActiveData(RawFtpClient& c, const std::string& command)
+{
+    int port = 0;
+    const int listener = ListenLoopback(port);
+    EXPECT_EQ(c.Command("PORT 127,0,0,1," + std::to_string(port / 256) + "," + std::to_string(port % 256)),
+              "200");
+    EXPECT_EQ(c.Command(command), "150");
+    const int data = AcceptWithin(listener, 5s);
+    ::close(listener);
+    return data;
+}
+
 void ExpectLoginAndRefusal(int port, const std::string& user, const std::string& password)
 {
     {
@@ -62,6 +76,7 @@ void ExpectLoginAndRefusal(int port, const std::string& user, const std::string&
 
 TEST(TestServers, VsftpdLogsInListsAndRefusesAWrongPassword)
 {
+    SKIP_WITHOUT(WhyNoVsftpd());
     VsftpdServer server;
     server.PutFile("docs/readme.txt", "hello\n");
     server.PutSymlink("latest", "docs/readme.txt");
@@ -89,26 +104,42 @@ TEST(TestServers, VsftpdLogsInListsAndRefusesAWrongPassword)
 
 TEST(TestServers, VsftpdConnectsBackInActiveMode)
 {
+    SKIP_WITHOUT(WhyNoVsftpd());
     VsftpdServer server;
     server.PutFile("one.txt", "1");
     RawFtpClient c(server.Port());
     c.ReadReply();
     c.Command("USER " + server.User());
     c.Command("PASS " + server.Password());
-    int port = 0;
-    const int listener = ListenLoopback(port);
-    EXPECT_EQ(c.Command("PORT 127,0,0,1," + std::to_string(port / 256) + "," + std::to_string(port % 256)),
-              "200");
-    EXPECT_EQ(c.Command("LIST"), "150");
-    const int data = AcceptWithin(listener, 5s);
-    ::close(listener);
+    const int data = ActiveData(c, "LIST");
     ASSERT_GE(data, 0);
     EXPECT_NE(ReadAll(data).find(" one.txt\r\n"), std::string::npos);
     EXPECT_EQ(c.ReadReply().substr(0, 3), "226");
 }
 
+TEST(TestServers, VsftpdLoginIsMadeForEachServerAndGoesWithIt)
+{
+    SKIP_WITHOUT(WhyNoVsftpd());
+    std::vector<std::string> services;
+    {
+        VsftpdServer one, two;
+        EXPECT_NE(one.Password(), two.Password());
+        ExpectLoginAndRefusal(one.Port(), one.User(), one.Password());
+        RawFtpClient c(two.Port());
+        c.ReadReply();
+        c.Command("USER " + two.User());
+        EXPECT_EQ(c.Command("PASS " + one.Password()), "530");
+        services = {one.PamService(), two.PamService()};
+        for (const std::string& service : services)
+            EXPECT_TRUE(std::filesystem::exists("/etc/pam.d/" + service)) << service;
+    }
+    for (const std::string& service : services)
+        EXPECT_FALSE(std::filesystem::exists("/etc/pam.d/" + service)) << service;
+}
+
 TEST(TestServers, VsftpdRefusalTextIsLoginIncorrect)
 {
+    SKIP_WITHOUT(WhyNoVsftpd());
     VsftpdServer server;
     RawFtpClient c(server.Port());
     c.ReadReply();
@@ -119,6 +150,7 @@ TEST(TestServers, VsftpdRefusalTextIsLoginIncorrect)
 
 TEST(TestServers, PyftpdlibLogsInAndRefusesAWrongPassword)
 {
+    SKIP_WITHOUT(WhyNoPyftpd());
     PyftpdServer server;
     std::ofstream(server.Root() + "/a.bin") << "abc";
     ExpectLoginAndRefusal(server.Port(), server.User(), server.Password());
@@ -133,6 +165,7 @@ TEST(TestServers, PyftpdlibLogsInAndRefusesAWrongPassword)
 
 TEST(TestServers, ProxyForwardsAMagicLoginToVsftpd)
 {
+    SKIP_WITHOUT(WhyNoProxyTarget());
     VsftpdOptions options;
     options.Address = PickLoopbackAddress(21);
     options.Port = 21;
@@ -152,6 +185,8 @@ TEST(TestServers, ProxyForwardsAMagicLoginToVsftpd)
 
 TEST(TestServers, ProxyAlsoTakesAnExplicitPort)
 {
+    SKIP_WITHOUT(WhyNoVsftpd());
+    SKIP_WITHOUT(WhyNoFtpProxy());
     VsftpdServer server;
     FtpProxyServer proxy(server.Port());
     RawFtpClient c(proxy.Port());
@@ -234,13 +269,7 @@ TEST(ScriptedServer, ActiveModeConnectsBackAndReceivesUploads)
     s.Start();
     RawFtpClient c(s.Port());
     c.ReadReply();
-    int port = 0;
-    const int listener = ListenLoopback(port);
-    EXPECT_EQ(c.Command("PORT 127,0,0,1," + std::to_string(port / 256) + "," + std::to_string(port % 256)),
-              "200");
-    EXPECT_EQ(c.Command("STOR up.bin"), "150");
-    const int data = AcceptWithin(listener, 5s);
-    ::close(listener);
+    const int data = ActiveData(c, "STOR up.bin");
     ASSERT_GE(data, 0);
     EXPECT_EQ(::write(data, "payload", 7), 7);
     ::close(data);
