@@ -16,7 +16,8 @@ foreach(size 16 24 32 48 64 128 256)
           DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps RENAME ferrystar.png)
 endforeach()
 # The program looks for it beside itself first, then in ../share/ferrystar.
-install(FILES ${CMAKE_CURRENT_SOURCE_DIR}/docs/help.html DESTINATION ${CMAKE_INSTALL_DATADIR}/ferrystar)
+install(FILES ${CMAKE_CURRENT_SOURCE_DIR}/docs/help.html ${CMAKE_CURRENT_SOURCE_DIR}/docs/demo-connected.png
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/ferrystar)
 
 # Debian wants man pages compressed with the best level and no time stamp.
 set(FERRYSTAR_MAN_GZ ${CMAKE_BINARY_DIR}/ferrystar.1.gz)

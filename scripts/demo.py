@@ -99,9 +99,10 @@ def main():
         app = os.path.join(work, "app")
         os.makedirs(app, mode=0o700)
         shutil.copy2(program, app)
-        help_page = os.path.join(os.path.dirname(program), "help.html")
-        if os.path.exists(help_page):
-            shutil.copy2(help_page, app)
+        for page in ("help.html", "demo-connected.png"):
+            path = os.path.join(os.path.dirname(program), page)
+            if os.path.exists(path):
+                shutil.copy2(path, app)
         with open(os.path.join(app, "servers.sit"), "wb") as f:
             f.write(site_file("127.0.0.1", port, "anonymous", "demo@", "/"))
         env = dict(os.environ)
