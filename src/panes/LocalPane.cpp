@@ -165,6 +165,10 @@ void TLocalPane::BuildList(QWidget* pane)
     ShellListView1->setItemDelegate(new TNameDelegate(
         ShellListView1, [this](const QModelIndex& index, const QString& text) { Renamed(index, text); }));
     AttachModel();
+    // The sorting model stays for the pane's life; only the file system model under it is renewed.
+    ShellListView1->setModel(FSort);
+    connect(ShellListView1->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            [this](const QItemSelection& selected) { ShellListView1Change(selected); });
     ShellListView1->setColumnWidth(0, 180);
 }
 
@@ -177,11 +181,6 @@ void TLocalPane::AttachModel()
     FModel->setFilter(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
     FModel->setResolveSymlinks(false);
     FSort->setSourceModel(FModel);
-    QItemSelectionModel* oldSelection = ShellListView1->selectionModel();
-    ShellListView1->setModel(FSort);
-    delete oldSelection;
-    connect(ShellListView1->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-            [this](const QItemSelection& selected) { ShellListView1Change(selected); });
     delete old;
 }
 

@@ -118,7 +118,7 @@ void TImagePreview::BuildImagePanel()
     grid->addWidget(PaintBox1, 0, 0);
     grid->addWidget(ScrollBar1, 0, 1);
     grid->addWidget(ScrollBar2, 1, 0);
-    PaintBox1->installEventFilter(this);
+    ImagePanel->installEventFilter(this);
     PaintBox1->OnPaint = [this](QPainter& p) { PaintBox1Paint(p); };
     PaintBox1->OnMouseDown = [this](QMouseEvent* e) { ScrollBox1MouseDown(e); };
     PaintBox1->OnMouseMove = [this](QMouseEvent* e) { ScrollBox1MouseMove(e); };
@@ -157,26 +157,24 @@ bool TImagePreview::ShowImage(const QString& path)
 
 void TImagePreview::RecomputeScrollBars()
 {
-    ScrollBar1->hide();
-    ScrollBar2->hide();
-    if (!CheckBox2->isChecked() && !Picture.isNull()) {
-        // The bars take room from the paint box: measure it as it will be once they are shown.
-        const QSize area = PaintBox1->size();
-        const int tall = Picture.height() - area.height();
-        const int wide = Picture.width() - area.width();
-        paintEnabled = false;
-        if (tall > 0) {
-            ScrollBar1->setRange(0, tall);
-            ScrollBar1->setPageStep(tall / 10);
-            ScrollBar1->show();
-        }
-        if (wide > 0) {
-            ScrollBar2->setRange(0, wide);
-            ScrollBar2->setPageStep(wide / 10);
-            ScrollBar2->show();
-        }
-        paintEnabled = true;
-    }
+    // The viewing area as it is with both bars hidden; a shown vertical bar narrows it for the
+    // horizontal one, as the layout will once it runs.
+    QSize area = ImagePanel->contentsRect().marginsRemoved(ImagePanel->layout()->contentsMargins()).size();
+    const bool stretch = CheckBox2->isChecked() || Picture.isNull();
+    const int tall = stretch ? 0 : Picture.height() - area.height();
+    if (tall > 0)
+        area.rwidth() -= ScrollBar1->width();
+    const int wide = stretch ? 0 : Picture.width() - area.width();
+    paintEnabled = false;
+    ScrollBar1->setRange(0, std::max(tall, 0));
+    ScrollBar1->setPageStep(std::max(tall, 0) / 10);
+    ScrollBar2->setRange(0, std::max(wide, 0));
+    ScrollBar2->setPageStep(std::max(wide, 0) / 10);
+    ScrollBar1->setValue(0);
+    ScrollBar2->setValue(0);
+    ScrollBar1->setVisible(tall > 0);
+    ScrollBar2->setVisible(wide > 0);
+    paintEnabled = true;
     offsetX = 0;
     offsetY = 0;
 }
@@ -250,7 +248,7 @@ void TImagePreview::ScrollBox1MouseMove(QMouseEvent* event)
 
 bool TImagePreview::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == PaintBox1 && event->type() == QEvent::Resize)
+    if (watched == ImagePanel && event->type() == QEvent::Resize)
         RecomputeScrollBars();
     return QWidget::eventFilter(watched, event);
 }

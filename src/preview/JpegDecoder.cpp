@@ -14,6 +14,7 @@ struct ErrorManager {
     jpeg_progress_mgr progress;
     std::jmp_buf jump;
     char message[JMSG_LENGTH_MAX];
+    bool endReached;
 };
 
 // A picture above this is refused before its pixels are allocated.
@@ -36,12 +37,18 @@ void Stop(j_common_ptr info, const char* text)
     std::longjmp(err->jump, 1);
 }
 
-// libjpeg only warns about a file that ends early and fills the rest with grey: that is a damaged
-// picture, not one to show.
+// libjpeg only warns about a file that ends early and fills the rest with grey: when the decoder
+// needed data past the end, the picture is damaged, not one to show. A file that lacks only its
+// end marker loses no pixel and is shown.
 void OnMessage(j_common_ptr info, int level)
 {
-    if (level < 0 && info->err->msg_code == JWRN_JPEG_EOF)
-        OnError(info);
+    auto* err = reinterpret_cast<ErrorManager*>(info->err);
+    if (level >= 0)
+        return;
+    if (info->err->msg_code == JWRN_JPEG_EOF)
+        err->endReached = true;
+    else if (info->err->msg_code == JWRN_HIT_MARKER && err->endReached)
+        Stop(info, "Premature end of JPEG file");
 }
 
 void OnProgress(j_common_ptr info)

@@ -1,6 +1,6 @@
 #include "preview/PreviewHookup.h"
 
-#include <QDragMoveEvent>
+#include <QDragEnterEvent>
 #include <QLabel>
 #include <QMimeData>
 #include <QTabBar>
@@ -25,7 +25,9 @@ protected:
     bool eventFilter(QObject*, QEvent* event) override
     {
         switch (event->type()) {
-        case QEvent::DragEnter:
+        // Entered anywhere on the strip, so that the moves that follow are heard; each move
+        // answers for the tab under the mouse.
+        case QEvent::DragEnter: Enter(static_cast<QDragEnterEvent*>(event)); return true;
         case QEvent::DragMove: Over(static_cast<QDragMoveEvent*>(event)); return true;
         case QEvent::Drop: Drop(static_cast<QDropEvent*>(event)); return true;
         default: return false;
@@ -38,6 +40,13 @@ private:
         QTabBar* bar = FMain.PageControl1->tabBar();
         return bar->tabAt(event->position().toPoint()) == FMain.PageControl1->indexOf(FMain.ImagePreview) &&
                IsRemoteImageDrag(FMain, event->mimeData());
+    }
+    void Enter(QDragEnterEvent* event)
+    {
+        if (IsRemoteImageDrag(FMain, event->mimeData()))
+            event->acceptProposedAction();
+        else
+            event->ignore();
     }
     void Over(QDragMoveEvent* event)
     {
