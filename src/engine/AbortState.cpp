@@ -5,6 +5,7 @@ void TAbortState::TaskStarted(const TFTPTask* task)
     std::lock_guard<std::mutex> g(FLock);
     FRunning = task;
     FAbortAsked = false;
+    Recount();
 }
 
 void TAbortState::TaskEnded()
@@ -12,16 +13,25 @@ void TAbortState::TaskEnded()
     std::lock_guard<std::mutex> g(FLock);
     FRunning = nullptr;
     FAbortAsked = false;
+    Recount();
+}
+
+void TAbortState::Recount()
+{
+    FAsked = FAbortAsked || (FStopAsked && !FStopTaken);
 }
 
 bool TAbortState::TakeRequest(const TFTPTask* task)
 {
+    if (!FAsked.load(std::memory_order_acquire))
+        return false;
     std::lock_guard<std::mutex> g(FLock);
     if (task == nullptr || task != FRunning)
         return false;
     const bool asked = FAbortAsked || (FStopAsked && !FStopTaken);
     FAbortAsked = false;
     FStopTaken = FStopTaken || FStopAsked;
+    Recount();
     return asked;
 }
 
@@ -32,6 +42,7 @@ void TAbortState::RequestAbort(const TFTPTask* task)
         return;
     FAbortAsked = true;
     FAbortAskedAt = Clock::now();
+    FAsked = true;
 }
 
 void TAbortState::RequestStop()
@@ -41,6 +52,7 @@ void TAbortState::RequestStop()
         return;
     FStopAsked = true;
     FStopAskedAt = Clock::now();
+    FAsked = true;
 }
 
 bool TAbortState::Stopping() const
@@ -57,5 +69,6 @@ void TAbortState::CutIfOverdue(Clock::time_point now, bool workerInLoop, const s
     if (!abortLate && !stopLate)
         return;
     FAbortAsked = false;
+    Recount();
     cut();
 }

@@ -3,6 +3,7 @@
 // for a task that is no longer the running one is dropped, so it can never reach the next task.
 // The window asks, the worker acts at its next progress event, and the watchdog cuts the sockets
 // when the worker has not acted within a grace period.
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <mutex>
@@ -35,7 +36,10 @@ public:
     Clock::duration StopGrace = std::chrono::milliseconds(300);
 
 private:
+    void Recount(); // under FLock
     mutable std::mutex FLock;
+    // Set with any request: the worker looks at every block and takes the lock only then.
+    std::atomic<bool> FAsked{false};
     const TFTPTask* FRunning = nullptr;
     bool FAbortAsked = false;
     Clock::time_point FAbortAskedAt;

@@ -219,6 +219,7 @@ TEST_F(WindowNeverWaits, RenameDuringALongDownloadWaitsForItsFinalReply)
 // An abort of task A at the moment it ends, at varying points, never reaches task B.
 TEST_F(WindowNeverWaits, AbortingATaskAsItEndsNeverTouchesTheNext)
 {
+    SKIP_WITHOUT(WhyNoVsftpd());
     VsftpdServer server;
     const std::string a(48 << 10, 'a'), b(64 << 10, 'b');
     server.PutFile("a.bin", a);

@@ -42,6 +42,7 @@ ScriptedFtpServer& ScriptLogin(ScriptedFtpServer& s)
 // reports the server's text and is not.
 TEST(EngineFrontCommands, RunBehindTheRunningTaskInOrderAndReportTheirOutcome)
 {
+    SKIP_WITHOUT(WhyNoVsftpd());
     VsftpdServer server;
     server.PutFile("a.txt", "a");
     server.PutFile("b.txt", "b");

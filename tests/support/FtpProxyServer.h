@@ -4,6 +4,7 @@
 #include <string>
 
 #include "support/ChildProcess.h"
+#include "support/ServerSkip.h"
 #include "support/TempDir.h"
 
 class FtpProxyServer {

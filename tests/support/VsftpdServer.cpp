@@ -89,7 +89,9 @@ std::filesystem::path VsftpdServer::Served(const std::string& relative) const
 {
     // A server skipped for want of root has no folder: never write relative to "/".
     if (FRoot.empty())
-        throw std::logic_error("vsftpd was not started: " + WhyNoVsftpd());
+        throw std::logic_error(
+            "vsftpd was not started (" + WhyNoVsftpd() +
+            "); a test that makes a server in its body starts with SKIP_WITHOUT(WhyNoVsftpd())");
     return fs::path(FRoot) / relative;
 }
 

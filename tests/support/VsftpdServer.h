@@ -1,12 +1,14 @@
 #pragma once
 // A real vsftpd on 127.0.0.1 with its own configuration, a virtual user of its own (see
-// VirtualFtpLogin) and a served folder. Needs root; where it cannot run, the test is skipped.
+// VirtualFtpLogin) and a served folder. Needs root; where it cannot run, the test is skipped: as
+// a fixture's member by itself, in a test's body with SKIP_WITHOUT(WhyNoVsftpd()) as its first line.
 #include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "support/ChildProcess.h"
+#include "support/ServerSkip.h"
 #include "support/TempDir.h"
 #include "support/VirtualFtpLogin.h"
 

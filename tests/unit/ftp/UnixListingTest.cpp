@@ -83,6 +83,15 @@ TEST(UnixListing, NamesKeepTheirRunsOfBlanks)
     EXPECT_EQ(items[0].EntryName, "two  words");
     EXPECT_EQ(items[0].EntryKind, ekDirectory);
     EXPECT_EQ(Stamp(items[0].ModifiedAt), "2026-01-15 10:30:00.999");
+
+    // The same for a link and its target, and for a name after a run of blanks and a tab.
+    items = ParseListing(
+        {"lrwxrwxrwx 1 o g 9 Jan 15 10:30 a  b ->  c  d", "-rw-r--r-- 1 o g 1 Jan 15 10:30   \tz  z"},
+        kMarch2026);
+    ASSERT_EQ(items.Count(), 2);
+    EXPECT_EQ(items[0].EntryName, "a  b");
+    EXPECT_EQ(items[0].LinkTargetName, " c  d");
+    EXPECT_EQ(items[1].EntryName, "z  z");
 }
 
 TEST(UnixListing, TimeColumnMeansThisYearUnlessTheMonthIsStillToCome)
