@@ -63,7 +63,7 @@ bool TLocalSortModel::lessThan(const QModelIndex& left, const QModelIndex& right
     }
     if (order != 0)
         return order < 0;
-    return QString::localeAwareCompare(model->fileName(left).toLower(), model->fileName(right).toLower()) < 0;
+    return model->fileName(left).compare(model->fileName(right), Qt::CaseInsensitive) < 0;
 }
 
 void TLocalListView::keyPressEvent(QKeyEvent* event)
@@ -149,7 +149,9 @@ void TLocalPane::BuildList(QWidget* pane)
     ShellListView1 = new TLocalListView(pane);
     ShellListView1->setObjectName(QStringLiteral("ShellListView1"));
     FSort = new TLocalSortModel(this);
-    FSort->setDynamicSortFilter(true);
+    // Sorted once the folder is read, not again at every batch of rows or details the model adds:
+    // re-sorting a large folder at each batch would stall the window for seconds.
+    FSort->setDynamicSortFilter(false);
     ShellListView1->setRootIsDecorated(false);
     ShellListView1->setItemsExpandable(false);
     ShellListView1->setUniformRowHeights(true);
@@ -181,6 +183,8 @@ void TLocalPane::AttachModel()
     FModel->setFilter(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
     FModel->setResolveSymlinks(false);
     FSort->setSourceModel(FModel);
+    connect(FModel, &QFileSystemModel::directoryLoaded, this,
+            [this] { FSort->sort(FSortColumn, Qt::AscendingOrder); });
     delete old;
 }
 
