@@ -25,6 +25,8 @@ class QToolButton;
 class QTreeWidget;
 class TSiteBox;
 class TRemotePane;
+class TLocalPane;
+class TImagePreview;
 class TTaskListView;
 
 // ImageList2 of the report panel's button: 0 maximise, 1 minimise.
@@ -70,6 +72,7 @@ public:
     QSplitter* Splitter2; // above the report panel
     QSplitter* Splitter1; // between the panes
     QWidget* LocalPanel;
+    TLocalPane* LocalPane;
     QWidget* FTPPanel;
     TRemotePane* RemotePane;
     QTreeWidget* ListView1; // the remote list
@@ -80,6 +83,7 @@ public:
     QTabWidget* PageControl1;
     QPlainTextEdit* Log;
     TTaskListView* ListView2; // the task list
+    TImagePreview* ImagePreview;
     QStatusBar* StatusBar1;
     QLabel* StatusPanel0;
     QLabel* StatusPanel1;
@@ -137,7 +141,6 @@ protected:
 private:
     void BuildLayout();
     void BuildConnectPanel();
-    QWidget* BuildPaneStrip(QWidget* pane, const char* name);
     void BuildReportPanel();
     void BuildMenus();
     void FormCreate();
@@ -152,6 +155,7 @@ private:
     void WorkerConnectFailed();
     void WorkerDisconnected();
     void AskPerFile(const QString& text);
+    void WorkerDownloaded();
     void CommandDone(const TTaskPtr& task);
     void SetRemoteButtons(bool enabled);
     void ClearRemotePane();

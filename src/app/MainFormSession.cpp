@@ -12,8 +12,11 @@
 #include "app/Questions.h"
 #include "engine/ui/TaskListView.h"
 #include "ftp/IdFTP.h"
+#include "panes/LocalPane.h"
 #include "panes/RemotePane.h"
 #include "platform/Icons.h"
+#include "preview/ImageFiles.h"
+#include "preview/ImagePreview.h"
 #include "sites/ui/SiteBox.h"
 
 void TMainFrm::CreateWorker()
@@ -37,6 +40,7 @@ void TMainFrm::AttachWorkerHandlers()
     w.OnDisconnected = [this] { WorkerDisconnected(); };
     w.OnListing = [this] { RemotePane->ShowRemoteListing(); };
     w.OnConfirmDelete = [this] { RemotePane->AskDelete(); };
+    w.OnDownloaded = [this] { WorkerDownloaded(); };
     w.OnFileExists = [this] {
         AskPerFile(QStringLiteral("File ") + QString::fromLocal8Bit(Worker->FCurrent->Destination) +
                    QStringLiteral(" already exits. Overwrite?"));
@@ -51,6 +55,15 @@ void TMainFrm::CommandDone(const TTaskPtr& task)
     const QString text = QString::fromLocal8Bit(task->Error).trimmed();
     QMetaObject::invokeMethod(
         this, [this, text] { Questions::Message(this, text); }, Qt::QueuedConnection);
+}
+
+// Whatever command started it, a downloaded picture is shown.
+void TMainFrm::WorkerDownloaded()
+{
+    LocalPane->RefreshSoon();
+    const std::string& local = Worker->FCurrent->Destination;
+    if (IsImageFile(local))
+        ImagePreview->ShowImage(QString::fromLocal8Bit(local));
 }
 
 void TMainFrm::AskPerFile(const QString& text)
@@ -197,6 +210,12 @@ void TMainFrm::Timer1Timer()
     RemoveFinishedTaskRows();
 }
 
-void TMainFrm::AbortAllTasks() { ListView2->AbortAll(); }
+void TMainFrm::AbortAllTasks()
+{
+    ListView2->AbortAll();
+}
 
-void TMainFrm::RemoveFinishedTaskRows() { ListView2->RemoveFinishedRows(); }
+void TMainFrm::RemoveFinishedTaskRows()
+{
+    ListView2->RemoveFinishedRows();
+}
