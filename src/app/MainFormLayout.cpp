@@ -308,12 +308,6 @@ void TMainFrm::BuildLayout()
     RemotePane = new TRemotePane(*this, FTPPanel);
     ListView1 = RemotePane->ListView1;
     RemoteFolderBox = RemotePane->ComboBoxEx1;
-    RemotePane->OnFocusLocal = [this] {
-        auto* local = LocalPanel->findChild<QTreeWidget*>(QStringLiteral("ShellListView1"));
-        local->setFocus(Qt::TabFocusReason);
-        if (local->topLevelItemCount() > 0)
-            local->topLevelItem(0)->setSelected(true);
-    };
 
     Splitter1 = new QSplitter(Qt::Horizontal);
     Splitter1->setObjectName(QStringLiteral("Splitter1"));
@@ -336,4 +330,7 @@ void TMainFrm::BuildLayout()
     layout->addWidget(Splitter2, 1);
     setCentralWidget(central);
     BuildMenus();
+    AttachLocalDefaults();
+    ConnectActions();
+    AttachLocalDrops();
 }

@@ -37,10 +37,8 @@ void TMainFrm::AttachWorkerHandlers()
     w.OnDisconnected = [this] { WorkerDisconnected(); };
     w.OnListing = [this] { RemotePane->ShowRemoteListing(); };
     w.OnConfirmDelete = [this] { RemotePane->AskDelete(); };
-    w.OnFileExists = [this] {
-        AskPerFile(QStringLiteral("File ") + QString::fromLocal8Bit(Worker->FCurrent->Destination) +
-                   QStringLiteral(" already exits. Overwrite?"));
-    };
+    w.OnFileExists = [this] { AskOverwrite(); };
+    w.OnDownloaded = [this] { Downloaded(); };
 }
 
 // A refused command's box is shown after the notification: the worker goes on meanwhile.
@@ -53,9 +51,14 @@ void TMainFrm::CommandDone(const TTaskPtr& task)
         this, [this, text] { Questions::Message(this, text); }, Qt::QueuedConnection);
 }
 
-void TMainFrm::AskPerFile(const QString& text)
+// All holds until the worker's queue runs empty; the worker resets it then.
+void TMainFrm::AskOverwrite()
 {
-    const TAnswer a = Questions::Ask(this, text, true);
+    const TAnswer a =
+        Questions::Ask(this,
+                       QStringLiteral("File ") + QString::fromLocal8Bit(Worker->FCurrent->Destination) +
+                           QStringLiteral(" already exits. Overwrite?"),
+                       true);
     Worker->FAnswerYes = a != mrNo;
     Worker->FAnswerAll = a == mrAll;
 }
@@ -197,6 +200,12 @@ void TMainFrm::Timer1Timer()
     RemoveFinishedTaskRows();
 }
 
-void TMainFrm::AbortAllTasks() { ListView2->AbortAll(); }
+void TMainFrm::AbortAllTasks()
+{
+    ListView2->AbortAll();
+}
 
-void TMainFrm::RemoveFinishedTaskRows() { ListView2->RemoveFinishedRows(); }
+void TMainFrm::RemoveFinishedTaskRows()
+{
+    ListView2->RemoveFinishedRows();
+}
