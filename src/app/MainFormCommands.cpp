@@ -168,8 +168,7 @@ protected:
         }
         case QEvent::Drop: {
             auto* drop = static_cast<QDropEvent*>(event);
-            if (drop->source() == FMain.ListView1 &&
-                FMain.ShellListView1DragOver(*drop->mimeData(), drop->position().toPoint())) {
+            if (FMain.ShellListView1DragOver(*drop->mimeData(), drop->position().toPoint())) {
                 drop->setDropAction(Qt::CopyAction);
                 drop->accept();
                 FMain.ShellListView1DragDrop(*drop->mimeData(), drop->position().toPoint());

@@ -159,7 +159,8 @@ bool TMainFrm::ListView1DragOver(const QMimeData& data, const QPoint& at)
     const bool onFolderRow = row != nullptr && (row->IsParentRow() || row->Info->Kind == ikFolder);
     if (DragSource(data) == QStringLiteral("remote"))
         return onFolderRow && !row->isSelected();
-    if (!data.hasUrls() || LocalPathsOf(data).isEmpty() || !Worker->IsConnected())
+    const bool files = DragSource(data) == QStringLiteral("local") || !LocalPathsOf(data).isEmpty();
+    if (!files || !Worker->IsConnected())
         return false;
     return row == nullptr || onFolderRow;
 }
@@ -174,9 +175,9 @@ void TMainFrm::ListView1DragDrop(const QMimeData& data, const QPoint& at)
         return;
     }
     const std::string subfolder = row == nullptr || row->IsParentRow() ? std::string() : row->Info->Name;
-    // From the local list its selection; from another program the files it hands over.
-    UploadPaths(DragSource(data) == QStringLiteral("local") ? Local.Selection() : LocalPathsOf(data),
-                subfolder);
+    // The files handed over (by the local list, its selection, or by another program).
+    const QStringList paths = LocalPathsOf(data);
+    UploadPaths(paths.isEmpty() ? Local.Selection() : paths, subfolder);
 }
 
 bool TMainFrm::ShellListView1DragOver(const QMimeData& data, const QPoint& at)
