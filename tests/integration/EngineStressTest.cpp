@@ -99,6 +99,7 @@ private:
 
 TEST(EngineStress, RandomQueueingAbortsAndFrontCommandsEndEveryTaskInAFinalState)
 {
+    SKIP_WITHOUT(WhyNoVsftpd());
     VsftpdServer server;
     for (int i = 0; i < StressWindow::kFiles; ++i)
         server.PutFile("f" + std::to_string(i) + ".bin", std::string((96 << 10) + i * 4099, char('a' + i)));
