@@ -30,6 +30,8 @@ class QToolButton;
 class QTreeWidget;
 class TSiteBox;
 class TRemotePane;
+class TLocalPane;
+class TImagePreview;
 class TTaskListView;
 
 // The local list as the transfers see it; the local pane fills these in.
@@ -42,9 +44,6 @@ struct TLocalAccess {
     // The local list's own commands, for the Actions menu and Tab.
     std::function<void()> Open, Delete, Rename, UpOneFolder, NewFolder, SelectFirst;
 };
-
-// The private type of drags between the two lists; its data names the list the drag began in.
-inline constexpr const char* kPaneDragType = "application/x-ferrystar-pane";
 
 // ImageList2 of the report panel's button: 0 maximise, 1 minimise.
 QIcon SpeedButton4Icon(int index);
@@ -88,6 +87,7 @@ public:
     QSplitter* Splitter2; // above the report panel
     QSplitter* Splitter1; // between the panes
     QWidget* LocalPanel;
+    TLocalPane* LocalPane;
     QWidget* FTPPanel;
     TRemotePane* RemotePane;
     QTreeWidget* ListView1; // the remote list
@@ -98,6 +98,7 @@ public:
     QTabWidget* PageControl1;
     QPlainTextEdit* Log;
     TTaskListView* ListView2; // the task list
+    TImagePreview* ImagePreview;
     QStatusBar* StatusBar1;
     QLabel* StatusPanel0;
     QLabel* StatusPanel1;
@@ -146,7 +147,6 @@ public:
     void Download1Click();
     void Download2Click();
     void AskOverwrite();
-    void Downloaded();
     // Drops: whether the drop is taken (the cursor), and what it does.
     bool ListView1DragOver(const QMimeData& data, const QPoint& at);
     void ListView1DragDrop(const QMimeData& data, const QPoint& at);
@@ -184,7 +184,6 @@ protected:
 private:
     void BuildLayout();
     void BuildConnectPanel();
-    QWidget* BuildPaneStrip(QWidget* pane, const char* name);
     void BuildReportPanel();
     void BuildMenus();
     void FormCreate();
@@ -202,6 +201,7 @@ private:
     void ConnectActions();
     void AttachLocalDrops();
     bool SafeLocalName(const std::string& name);
+    void WorkerDownloaded();
     void CommandDone(const TTaskPtr& task);
     void SetRemoteButtons(bool enabled);
     void ClearRemotePane();

@@ -8,31 +8,32 @@
 #include <QTreeWidget>
 
 #include "app/MainForm.h"
+#include "panes/LocalPane.h"
 #include "panes/RemotePane.h"
 #include "panes/RemoteText.h"
+#include "preview/ImageFiles.h"
 
-// Until a local pane takes over, the placeholder list offers its rows' paths (UserRole).
+// The local pane as the transfers and the Actions menu reach it.
 void TMainFrm::AttachLocalDefaults()
 {
-    auto* list = LocalPanel->findChild<QTreeWidget*>(QStringLiteral("ShellListView1"));
+    TLocalPane* pane = LocalPane;
+    TLocalListView* list = pane->ShellListView1;
     Local.List = list;
-    Local.Folder = [] { return QDir::homePath(); };
-    Local.Selection = [list] {
-        QStringList paths;
-        for (int i = 0; i < list->topLevelItemCount(); ++i)
-            if (list->topLevelItem(i)->isSelected())
-                paths << list->topLevelItem(i)->data(0, Qt::UserRole).toString();
-        return paths;
+    Local.Folder = [pane] { return pane->CurrentFolder(); };
+    Local.Selection = [pane] { return pane->SelectedPaths(); };
+    Local.PathAt = [pane, list](const QPoint& at) {
+        const QModelIndex index = list->indexAt(at);
+        return index.isValid() ? pane->PathAt(index.row()) : QString();
     };
-    Local.PathAt = [list](const QPoint& at) {
-        const QTreeWidgetItem* item = list->itemAt(at);
-        return item != nullptr ? item->data(0, Qt::UserRole).toString() : QString();
-    };
-    Local.Refresh = [] {};
-    Local.SelectFirst = [list] {
-        if (list->topLevelItemCount() > 0)
-            list->topLevelItem(0)->setSelected(true);
-    };
+    Local.Refresh = [pane] { pane->Refresh(); };
+    Local.Open = [pane] { pane->OpenSelected(); };
+    Local.Delete = [pane] { pane->DeleteFirstSelected(); };
+    Local.Rename = [pane] { pane->StartRename(); };
+    Local.UpOneFolder = [pane] { pane->UpOneFolder(); };
+    Local.NewFolder = [pane] { pane->NewFolder(); };
+    Local.SelectFirst = [pane] { pane->SelectFirst(); };
+    pane->OnFocusRemote = [this] { FocusRemoteList(); };
+    pane->OnUploadWithDialog = [this] { Upload2Click(); };
 }
 
 bool TMainFrm::RemoteFocused() const
@@ -53,7 +54,7 @@ void TMainFrm::Actions1Click()
         a->setEnabled(local || remote);
     Permissions2->setEnabled(remote);
     Changefolder1->setEnabled(remote);
-    ImagePreview2->setEnabled(remote && !first->IsParentRow() && IsImageName(first->Info->Name));
+    ImagePreview2->setEnabled(remote && !first->IsParentRow() && IsImageFile(first->Info->Name));
     for (QAction* a : {UpOneFolder1, MakeFolder1, Refresh3})
         a->setEnabled(true);
 }

@@ -20,8 +20,11 @@
 
 #include "app/MainForm.h"
 #include "engine/ui/TaskListView.h"
+#include "panes/LocalPane.h"
 #include "panes/RemotePane.h"
 #include "platform/Icons.h"
+#include "preview/ImagePreview.h"
+#include "preview/PreviewHookup.h"
 #include "sites/ui/SiteBox.h"
 
 namespace {
@@ -70,16 +73,6 @@ QPushButton* BarButton(QWidget* parent, const char* name, const char* caption, c
     b->setToolTip(QString::fromLatin1(hint));
     b->setEnabled(false);
     return b;
-}
-
-QTreeWidget* FileList(QWidget* parent, const char* name, const QStringList& columns)
-{
-    auto* list = new QTreeWidget(parent);
-    list->setObjectName(QString::fromLatin1(name));
-    list->setHeaderLabels(columns);
-    list->setRootIsDecorated(false);
-    list->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    return list;
 }
 
 } // namespace
@@ -151,22 +144,6 @@ void TMainFrm::BuildConnectPanel()
         setTabOrder(order[i], order[i + 1]);
 }
 
-QWidget* TMainFrm::BuildPaneStrip(QWidget* pane, const char* name)
-{
-    auto* strip = new QWidget(pane);
-    strip->setObjectName(QString::fromLatin1(name));
-    strip->setMinimumHeight(Scaled(strip, 41));
-    strip->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
-    auto* layout = new QHBoxLayout(strip);
-    layout->setContentsMargins(4, 4, 4, 4);
-    auto* box = new QComboBox(strip);
-    box->setEditable(true);
-    box->setMinimumWidth(Scaled(box, 200));
-    box->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-    layout->addWidget(box, 1);
-    return strip;
-}
-
 void TMainFrm::BuildReportPanel()
 {
     ReportPanel = new QWidget;
@@ -213,9 +190,8 @@ void TMainFrm::BuildReportPanel()
     ListView2 = new TTaskListView;
     PageControl1->addTab(ListView2, QStringLiteral("Tasks"));
     PageControl1->setTabToolTip(1, QStringLiteral("Queue of FTP operations"));
-    auto* preview = new QWidget;
-    preview->setObjectName(QStringLiteral("ImagePreviewPage"));
-    PageControl1->addTab(preview, QStringLiteral("Image Preview"));
+    ImagePreview = new TImagePreview;
+    PageControl1->addTab(ImagePreview, QStringLiteral("Image Preview"));
     PageControl1->setTabToolTip(2, QStringLiteral("Drag your images here"));
     // The page area never gets lower than 110 px.
     PageControl1->setMinimumHeight(PageControl1->tabBar()->sizeHint().height() + 110);
@@ -296,13 +272,7 @@ void TMainFrm::BuildLayout()
     LocalPanel = new QWidget;
     LocalPanel->setObjectName(QStringLiteral("LocalPanel"));
     LocalPanel->setMinimumWidth(50);
-    auto* localLayout = new QVBoxLayout(LocalPanel);
-    localLayout->setContentsMargins(0, 0, 0, 0);
-    localLayout->setSpacing(0);
-    localLayout->addWidget(BuildPaneStrip(LocalPanel, "LocalStrip"));
-    localLayout->addWidget(FileList(LocalPanel, "ShellListView1",
-                                    {QStringLiteral("Name"), QStringLiteral("Size"), QStringLiteral("Type"),
-                                     QStringLiteral("Modified")}));
+    LocalPane = new TLocalPane(*this, LocalPanel);
     FTPPanel = new QWidget;
     FTPPanel->setObjectName(QStringLiteral("FTPPanel"));
     RemotePane = new TRemotePane(*this, FTPPanel);
@@ -333,4 +303,5 @@ void TMainFrm::BuildLayout()
     AttachLocalDefaults();
     ConnectActions();
     AttachLocalDrops();
+    AttachImagePreview(*this);
 }

@@ -12,8 +12,11 @@
 #include "app/Questions.h"
 #include "engine/ui/TaskListView.h"
 #include "ftp/IdFTP.h"
+#include "panes/LocalPane.h"
 #include "panes/RemotePane.h"
 #include "platform/Icons.h"
+#include "preview/ImageFiles.h"
+#include "preview/ImagePreview.h"
 #include "sites/ui/SiteBox.h"
 
 void TMainFrm::CreateWorker()
@@ -38,7 +41,7 @@ void TMainFrm::AttachWorkerHandlers()
     w.OnListing = [this] { RemotePane->ShowRemoteListing(); };
     w.OnConfirmDelete = [this] { RemotePane->AskDelete(); };
     w.OnFileExists = [this] { AskOverwrite(); };
-    w.OnDownloaded = [this] { Downloaded(); };
+    w.OnDownloaded = [this] { WorkerDownloaded(); };
 }
 
 // A refused command's box is shown after the notification: the worker goes on meanwhile.
@@ -49,6 +52,15 @@ void TMainFrm::CommandDone(const TTaskPtr& task)
     const QString text = QString::fromLocal8Bit(task->Error).trimmed();
     QMetaObject::invokeMethod(
         this, [this, text] { Questions::Message(this, text); }, Qt::QueuedConnection);
+}
+
+// Whatever command started it, a downloaded picture is shown.
+void TMainFrm::WorkerDownloaded()
+{
+    LocalPane->RefreshSoon();
+    const std::string& local = Worker->FCurrent->Destination;
+    if (IsImageFile(local))
+        ImagePreview->ShowImage(QString::fromLocal8Bit(local));
 }
 
 // All holds until the worker's queue runs empty; the worker resets it then.

@@ -197,4 +197,3 @@ void TMainFrm::ProxySetup1Click()
 {
     Forms::Proxies()->EditProxy();
 }
-

@@ -47,9 +47,9 @@ QStringList LocalPathsOf(const QMimeData& data)
     return paths;
 }
 
-QString DragSource(const QMimeData& data)
+bool FromRemoteList(const QMimeData& data)
 {
-    return QString::fromLatin1(data.data(QLatin1String(kPaneDragType)));
+    return data.hasFormat(QString::fromLatin1(kRemoteEntriesMime));
 }
 
 } // namespace
@@ -147,20 +147,13 @@ void TMainFrm::Download2Click()
     DownloadSelection();
 }
 
-void TMainFrm::Downloaded()
-{
-    if (Local.Refresh)
-        Local.Refresh();
-}
-
 bool TMainFrm::ListView1DragOver(const QMimeData& data, const QPoint& at)
 {
     const auto* row = static_cast<TRemoteRow*>(ListView1->itemAt(at));
     const bool onFolderRow = row != nullptr && (row->IsParentRow() || row->Info->Kind == ikFolder);
-    if (DragSource(data) == QStringLiteral("remote"))
+    if (FromRemoteList(data))
         return onFolderRow && !row->isSelected();
-    const bool files = DragSource(data) == QStringLiteral("local") || !LocalPathsOf(data).isEmpty();
-    if (!files || !Worker->IsConnected())
+    if (LocalPathsOf(data).isEmpty() || !Worker->IsConnected())
         return false;
     return row == nullptr || onFolderRow;
 }
@@ -170,14 +163,13 @@ void TMainFrm::ListView1DragDrop(const QMimeData& data, const QPoint& at)
     if (!ListView1DragOver(data, at))
         return;
     const auto* row = static_cast<TRemoteRow*>(ListView1->itemAt(at));
-    if (DragSource(data) == QStringLiteral("remote")) {
+    if (FromRemoteList(data)) {
         MoveRemoteSelection(row->IsParentRow() ? std::string("..") : row->Info->FullPath);
         return;
     }
     const std::string subfolder = row == nullptr || row->IsParentRow() ? std::string() : row->Info->Name;
-    // The files handed over (by the local list, its selection, or by another program).
-    const QStringList paths = LocalPathsOf(data);
-    UploadPaths(paths.isEmpty() ? Local.Selection() : paths, subfolder);
+    // The files handed over: the local list's selection, or what another program drags in.
+    UploadPaths(LocalPathsOf(data), subfolder);
 }
 
 bool TMainFrm::ShellListView1DragOver(const QMimeData& data, const QPoint& at)
@@ -185,7 +177,7 @@ bool TMainFrm::ShellListView1DragOver(const QMimeData& data, const QPoint& at)
     const QString target = Local.PathAt ? Local.PathAt(at) : QString();
     if (!target.isEmpty() && !QFileInfo(target).isDir())
         return false;
-    if (DragSource(data) == QStringLiteral("remote"))
+    if (FromRemoteList(data))
         return true;
     // Within the local list only onto another folder; moves there are the local pane's own.
     return false;

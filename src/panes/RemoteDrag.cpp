@@ -5,20 +5,6 @@
 #include "app/MainForm.h"
 #include "panes/RemotePane.h"
 
-QStringList TRemoteListView::mimeTypes() const
-{
-    return {QString::fromLatin1(kPaneDragType), QStringLiteral("text/uri-list")};
-}
-
-// What is dragged is the selection, which the window reads at the drop; the data only says
-// where the drag began.
-QMimeData* TRemoteListView::mimeData(const QList<QTreeWidgetItem*>&) const
-{
-    auto* data = new QMimeData;
-    data->setData(QString::fromLatin1(kPaneDragType), QByteArrayLiteral("remote"));
-    return data;
-}
-
 void TRemoteListView::startDrag(Qt::DropActions actions)
 {
     QTreeWidget::startDrag(actions);

@@ -8,42 +8,16 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMimeData>
 #include <QStyle>
-#include <QStyledItemDelegate>
 #include <QToolButton>
 #include <QVBoxLayout>
 
 #include "app/MainForm.h"
+#include "panes/NameDelegate.h"
 #include "panes/RemoteText.h"
 #include "platform/Icons.h"
-
-namespace {
-
-// Only the name is edited in place; a confirmed edit goes to the rename, never into the row.
-class TNameDelegate : public QStyledItemDelegate {
-public:
-    TNameDelegate(QObject* parent, std::function<void(const QModelIndex&, const QString&)> edited)
-        : QStyledItemDelegate(parent), FEdited(std::move(edited))
-    {
-    }
-    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
-                          const QModelIndex& index) const override
-    {
-        if (index.column() != 0)
-            return nullptr;
-        return QStyledItemDelegate::createEditor(parent, option, index);
-    }
-    void setModelData(QWidget* editor, QAbstractItemModel*, const QModelIndex& index) const override
-    {
-        if (auto* line = qobject_cast<QLineEdit*>(editor))
-            FEdited(index, line->text());
-    }
-
-private:
-    std::function<void(const QModelIndex&, const QString&)> FEdited;
-};
-
-} // namespace
+#include "preview/ImageFiles.h"
 
 TRemoteListView::TRemoteListView(QWidget* parent) : QTreeWidget(parent) {}
 
@@ -71,6 +45,24 @@ void TRemoteListView::keyPressEvent(QKeyEvent* event)
             return;
     }
     QTreeWidget::keyPressEvent(event);
+}
+
+QStringList TRemoteListView::mimeTypes() const
+{
+    return {QString::fromLatin1(kRemoteEntriesMime)};
+}
+
+QMimeData* TRemoteListView::mimeData(const QList<QTreeWidgetItem*>& items) const
+{
+    QByteArray names;
+    for (const QTreeWidgetItem* item : items) {
+        const auto* row = static_cast<const TRemoteRow*>(item);
+        if (!row->IsParentRow())
+            names += QByteArray::fromStdString(row->Info->Name) + '\n';
+    }
+    auto* data = new QMimeData;
+    data->setData(QString::fromLatin1(kRemoteEntriesMime), names);
+    return data;
 }
 
 bool TRemoteListView::focusNextPrevChild(bool next)
@@ -211,6 +203,10 @@ void TRemotePane::ConnectSignals()
     connect(Delete1, &QAction::triggered, this, &TRemotePane::DeleteRemoteSelection);
     connect(Permissions1, &QAction::triggered, this, &TRemotePane::Permissions1Click);
     connect(Rename2, &QAction::triggered, this, &TRemotePane::StartRename);
+    connect(ImagePreview1, &QAction::triggered, this, [this] {
+        if (OnPreviewRemote)
+            OnPreviewRemote();
+    });
     connect(Name1, &QAction::triggered, this, [this] { SortBy(0); });
     connect(Size1, &QAction::triggered, this, [this] { SortBy(1); });
     connect(ype1, &QAction::triggered, this, [this] { SortBy(2); });
@@ -282,5 +278,5 @@ void TRemotePane::PopupMenu1Popup()
     SortBy1->setEnabled(connected);
     for (QAction* a : {Open1, Delete1, Rename2, Permissions1, Download2})
         a->setEnabled(onEntry);
-    ImagePreview1->setEnabled(onEntry && IsImageName(first->Info->Name));
+    ImagePreview1->setEnabled(onEntry && IsImageFile(first->Info->Name));
 }

@@ -28,6 +28,10 @@ public:
     static const class TRemotePane* SortingPane;
 };
 
+// What a drag from the remote list carries: the dragged rows' names as the server listed them,
+// one a line.
+inline const char* const kRemoteEntriesMime = "application/x-ferrystar-remote-entries";
+
 // The list view: keys, Tab to the local list, and sorting by the program's own comparison.
 class TRemoteListView : public QTreeWidget {
     Q_OBJECT
@@ -46,8 +50,8 @@ public:
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     bool focusNextPrevChild(bool next) override;
-    QMimeData* mimeData(const QList<QTreeWidgetItem*>& items) const override;
     QStringList mimeTypes() const override;
+    QMimeData* mimeData(const QList<QTreeWidgetItem*>& items) const override;
     void startDrag(Qt::DropActions actions) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
@@ -70,8 +74,9 @@ public:
     // Commands of other panes reached from this one (download with the dialog, F5; the pop-up's
     // Download): set by whoever builds them.
     std::function<void()> OnDownloadWithDialog, OnDownloadSelection;
-    // The local list, for Tab.
+    // The local list, for Tab; the preview of the selected picture.
     std::function<void()> OnFocusLocal;
+    std::function<void()> OnPreviewRemote;
 
     // Worker notifications
     void ShowRemoteListing();

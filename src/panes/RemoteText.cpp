@@ -101,15 +101,3 @@ std::string_view NameExtension(std::string_view name)
     const size_t dot = name.rfind('.');
     return dot == std::string_view::npos ? std::string_view() : name.substr(dot);
 }
-
-bool IsImageName(const std::string& name)
-{
-    static const char* const kImageExtensions[] = {".jpg", ".jpeg", ".gif", ".tiff", ".tif", ".bmp",
-                                                   ".ico", ".pcx",  ".eps", ".fax",  ".dib", ".rle",
-                                                   ".jpe", ".jfif", ".emf", ".wmf"};
-    std::string extension(NameExtension(name));
-    std::transform(extension.begin(), extension.end(), extension.begin(),
-                   [](unsigned char c) { return static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c); });
-    return std::find(std::begin(kImageExtensions), std::end(kImageExtensions), extension) !=
-           std::end(kImageExtensions);
-}

@@ -21,5 +21,3 @@ QString FormatModified(TDateTime moment);
 int CompareNames(std::string_view a, std::string_view b);
 // From the last "." on; empty when there is none.
 std::string_view NameExtension(std::string_view name);
-// A picture the preview may show, by its extension.
-bool IsImageName(const std::string& name);

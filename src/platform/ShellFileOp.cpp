@@ -73,17 +73,27 @@ bool Perform(const fs::path& source, const fs::path& target, int operation)
     }
 }
 
+bool Confirmed(const QString& title, const QString& text)
+{
+    if (ShellFileOpConfirmHook)
+        return ShellFileOpConfirmHook(title, text);
+    if (qobject_cast<QApplication*>(QCoreApplication::instance()) == nullptr)
+        return true;
+    return QMessageBox::question(nullptr, title, text, QMessageBox::Yes | QMessageBox::No) ==
+           QMessageBox::Yes;
+}
+
 } // namespace
+
+std::function<bool(const QString& title, const QString& text)> ShellFileOpConfirmHook;
 
 bool ShellFileOp(const QString& source, const QString& target, int operation, unsigned flags)
 {
     if (source.isEmpty())
         return false;
     const bool interactive = qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr;
-    if (interactive && (flags & fofNoConfirmation) == 0 &&
-        QMessageBox::question(nullptr, QString::fromLatin1(ProgressTitle(operation)),
-                              Question(source, target, operation),
-                              QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
+    if ((flags & fofNoConfirmation) == 0 &&
+        !Confirmed(QString::fromLatin1(ProgressTitle(operation)), Question(source, target, operation)))
         return false;
     QProgressDialog* progress = nullptr;
     if (interactive && (flags & fofSilent) == 0) {

@@ -7,8 +7,8 @@
 #include <QTimer>
 #include <functional>
 
-#include "sites/ui/Proxies.h"
 #include "sites/SiteList.h"
+#include "sites/ui/Proxies.h"
 
 namespace {
 

@@ -368,8 +368,7 @@ TEST_F(RemotePaneVsftpd, AListingShowsEveryKindOfEntry)
         if (*e.rights) {
             EXPECT_EQ(row->text(4), QString::fromLatin1(e.rights));
         }
-        const QIcon expected =
-            e.folderIcon ? FolderIcon() : FileIconForName(row->text(0));
+        const QIcon expected = e.folderIcon ? FolderIcon() : FileIconForName(row->text(0));
         EXPECT_EQ(row->icon(0).name(), expected.name());
     }
     EXPECT_NE(Row(w, "todir")->icon(0).name(), Row(w, "tofile")->icon(0).name());

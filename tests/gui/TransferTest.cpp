@@ -23,6 +23,7 @@
 #include "GuiSupport.h"
 #include "app/MainForm.h"
 #include "app/Xload.h"
+#include "panes/LocalPane.h"
 #include "panes/RemotePane.h"
 #include "sites/ui/SiteBox.h"
 #include "support/TempDir.h"
@@ -77,7 +78,7 @@ protected:
         SaveSites(app.Path() + "/servers.sit", data);
         run = std::make_unique<ProgramRun>(app.Path(), tmp.Path());
         TMainFrm& w = run->main();
-        w.Local.Folder = [this] { return QString::fromStdString(local.Path()); };
+        w.LocalPane->SetFolder(QString::fromStdString(local.Path()));
         return w;
     }
     TMainFrm& Connect()
@@ -136,15 +137,13 @@ protected:
         return std::unique_ptr<QMimeData>(
             w.ListView1->model()->mimeData(w.ListView1->selectionModel()->selectedRows()));
     }
-    static std::unique_ptr<QMimeData> FileDrag(const std::vector<std::string>& paths, bool fromLocalList)
+    static std::unique_ptr<QMimeData> FileDrag(const std::vector<std::string>& paths)
     {
         auto data = std::make_unique<QMimeData>();
         QList<QUrl> urls;
         for (const std::string& p : paths)
             urls << QUrl::fromLocalFile(QString::fromStdString(p));
         data->setUrls(urls);
-        if (fromLocalList)
-            data->setData(kPaneDragType, "local");
         return data;
     }
 };
@@ -189,7 +188,8 @@ TEST_F(Transfers, F5DownloadsTheFirstRowThePopupAll)
     dialogOk = true;
     w.Download1Click();
     fs::create_directories(local.Path() + "/into");
-    EXPECT_TRUE(Drop(static_cast<QTreeWidget*>(w.Local.List)->viewport(), *RemoteDrag(w), QPoint(3, 3)));
+    QWidget* localView = w.Local.List->viewport();
+    EXPECT_TRUE(Drop(localView, *RemoteDrag(w), QPoint(3, localView->height() - 3)));
     ASSERT_TRUE(WaitUntil([&] { return w.Worker->IsIdle(); }));
     EXPECT_EQ(answers.Messages.size(), 3);
     EXPECT_TRUE(answers.Messages.value(0).contains("not a plain file name"))
@@ -237,7 +237,7 @@ TEST_F(Transfers, DropsOnTheRemoteList)
     QWidget* target = w.ListView1->viewport();
 
     // Local files and a folder tree onto empty space upload into the current folder.
-    auto files = FileDrag({local.Path() + "/up.bin", local.Path() + "/tree"}, true);
+    auto files = FileDrag({local.Path() + "/up.bin", local.Path() + "/tree"});
     ASSERT_TRUE(Drop(target, *files, At(w, "")));
     ASSERT_TRUE(WaitUntil([&] { return Row(w, "tree") != nullptr && w.Worker->IsIdle(); }))
         << w.Log->toPlainText().toStdString();
@@ -245,7 +245,7 @@ TEST_F(Transfers, DropsOnTheRemoteList)
     EXPECT_EQ(ReadFile(server.Root() + "/tree/deep/y.txt"), "y");
 
     // Onto a file row: refused. From another program onto a folder row: into it, and shown.
-    auto zip = FileDrag({local.Path() + "/pack.zip"}, false);
+    auto zip = FileDrag({local.Path() + "/pack.zip"});
     EXPECT_FALSE(Drop(target, *zip, At(w, "plain.txt")));
     ASSERT_TRUE(Drop(target, *zip, At(w, "sub")));
     ASSERT_TRUE(Shows(w, "/sub"));
@@ -284,16 +284,16 @@ TEST_F(Transfers, RemoteRowsDroppedOnTheLocalList)
     fs::create_directories(local.Path() + "/into");
     WriteFile(local.Path() + "/file.txt", "f");
     TMainFrm& w = Connect();
-    auto* list = static_cast<QTreeWidget*>(w.Local.List);
-    for (const char* name : {"into", "file.txt"}) {
-        auto* item = new QTreeWidgetItem(list, {name});
-        item->setData(0, Qt::UserRole, QString::fromStdString(local.Path() + "/" + name));
-    }
+    QAbstractItemView* list = w.Local.List;
+    ASSERT_TRUE(WaitUntil([&] { return w.LocalPane->RowCount() == 2; }));
+    ASSERT_TRUE(w.LocalPane->PathAt(0).endsWith("/into")); // folders first
     Select(w, {"..", "a.txt", "b.txt"});
     auto rows = RemoteDrag(w);
-    const auto at = [&](int i) { return list->visualItemRect(list->topLevelItem(i)).center(); };
+    const auto at = [&](int i) {
+        return list->visualRect(list->model()->index(i, 0, list->rootIndex())).center();
+    };
     EXPECT_FALSE(Drop(list->viewport(), *rows, at(1)));
-    auto files = FileDrag({local.Path() + "/file.txt"}, true);
+    auto files = FileDrag({local.Path() + "/file.txt"});
     EXPECT_FALSE(Drop(list->viewport(), *files, at(0)));
     ASSERT_TRUE(Drop(list->viewport(), *rows, at(0)));
     ASSERT_TRUE(WaitUntil([&] { return fs::exists(local.Path() + "/into/b.txt") && w.Worker->IsIdle(); }));
@@ -310,7 +310,7 @@ TEST_F(Transfers, MenusFocusAndTab)
     server.PutFile("pic.jpg", "p");
     server.PutFile("doc.txt", "d");
     TMainFrm& w = Connect();
-    auto* list = static_cast<QTreeWidget*>(w.Local.List);
+    QAbstractItemView* list = w.Local.List;
     QStringList localCalls;
     w.Local.Delete = [&] { localCalls << "delete"; };
     w.Local.NewFolder = [&] { localCalls << "newfolder"; };
@@ -366,7 +366,7 @@ TEST_F(Transfers, MenusFocusAndTab)
     w.ListView1->setFocus();
     QTest::keyClick(w.ListView1, Qt::Key_Tab);
     EXPECT_TRUE(list->hasFocus());
-    EXPECT_TRUE(list->selectedItems().isEmpty());
+    EXPECT_TRUE(list->selectionModel()->selectedRows().isEmpty());
     QTest::keyClick(list, Qt::Key_Tab);
     EXPECT_TRUE(w.ListView1->hasFocus());
     EXPECT_TRUE(w.ListView1->topLevelItem(0)->isSelected());

@@ -1,0 +1,252 @@
+// The local pane on a home folder of the test's own: where it starts, its folder commands, its
+// order, and the pictures it hands to the preview.
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QHeaderView>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTabWidget>
+#include <QTest>
+#include <QToolButton>
+#include <filesystem>
+#include <fstream>
+
+#include "GuiSupport.h"
+#include "app/MainForm.h"
+#include "panes/LocalPane.h"
+#include "platform/ShellFileOp.h"
+#include "preview/ImagePreview.h"
+#include "support/TempDir.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+void WriteFile(const fs::path& path, size_t bytes)
+{
+    std::ofstream(path, std::ios::binary) << std::string(bytes, 'x');
+}
+
+// The home folder (and so the Desktop) is a folder of the test's.
+class LocalPaneTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        FOldHome = qgetenv("HOME");
+        FOldConfig = qgetenv("XDG_CONFIG_HOME");
+        qputenv("HOME", QByteArray::fromStdString(home.Path()));
+        qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(home.Path() + "/.config"));
+        fs::create_directory(Desktop());
+    }
+    void TearDown() override
+    {
+        qputenv("HOME", FOldHome);
+        if (FOldConfig.isEmpty())
+            qunsetenv("XDG_CONFIG_HOME");
+        else
+            qputenv("XDG_CONFIG_HOME", FOldConfig);
+        TLocalPane::PromptHook = nullptr;
+        ShellFileOpConfirmHook = nullptr;
+    }
+    fs::path Desktop() const { return fs::path(home.Path()) / "Desktop"; }
+    static QStringList Names(const TLocalPane& pane)
+    {
+        QStringList names;
+        for (int i = 0; i < pane.RowCount(); ++i)
+            names << QFileInfo(pane.PathAt(i)).fileName();
+        return names;
+    }
+    static bool Shows(const TLocalPane& pane, int rows)
+    {
+        return WaitUntil([&] { return pane.RowCount() == rows; });
+    }
+    static void Select(TLocalPane& pane, const QString& name)
+    {
+        ASSERT_TRUE(WaitUntil([&] { return Names(pane).contains(name); })) << name.toStdString();
+        auto* view = pane.ShellListView1;
+        const QModelIndex index =
+            view->model()->index(static_cast<int>(Names(pane).indexOf(name)), 0, view->rootIndex());
+        view->setFocus();
+        view->selectionModel()->select(index,
+                                       QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        view->setCurrentIndex(index);
+    }
+    TempDir app, tmp, home;
+
+private:
+    QByteArray FOldHome, FOldConfig;
+};
+
+} // namespace
+
+TEST_F(LocalPaneTest, StartsAtTheDesktopAndMovesBetweenFolders)
+{
+    fs::create_directory(Desktop() / "inner");
+    ProgramRun run(app.Path(), tmp.Path());
+    TLocalPane& pane = *run.main().LocalPane;
+    const QString desktop = QString::fromStdString(Desktop().string());
+    EXPECT_EQ(pane.CurrentFolder(), desktop);
+    EXPECT_EQ(pane.ShellComboBox1->currentData().toString(), desktop);
+
+    Select(pane, QStringLiteral("inner"));
+    QTest::keyClick(pane.ShellListView1, Qt::Key_Return);
+    EXPECT_EQ(pane.CurrentFolder(), desktop + QStringLiteral("/inner"));
+    EXPECT_EQ(pane.ShellComboBox1->currentData().toString(), pane.CurrentFolder());
+    QTest::keyClick(pane.ShellListView1, Qt::Key_Backspace);
+    EXPECT_EQ(pane.CurrentFolder(), desktop);
+    pane.SpeedButton1->click();
+    EXPECT_EQ(pane.CurrentFolder(), QString::fromStdString(home.Path()));
+
+    // A place chosen in the box is shown in the list.
+    const int root = pane.ShellComboBox1->findData(QStringLiteral("/"));
+    ASSERT_GE(root, 0);
+    emit pane.ShellComboBox1->activated(root);
+    EXPECT_EQ(pane.CurrentFolder(), QStringLiteral("/"));
+    EXPECT_TRUE(Shows(pane, static_cast<int>(QDir(QStringLiteral("/"))
+                                                 .entryList(QDir::AllEntries | QDir::NoDotAndDotDot |
+                                                            QDir::Hidden | QDir::System)
+                                                 .size())));
+}
+
+TEST_F(LocalPaneTest, NewFolderIsMadeOnceAndAnExistingNameIsRefused)
+{
+    ProgramRun run(app.Path(), tmp.Path());
+    ScriptedAnswers answers;
+    TLocalPane& pane = *run.main().LocalPane;
+    QStringList prompts;
+    TLocalPane::PromptHook = [&](const QString& title, const QString& label, QString& value) {
+        prompts << title + QLatin1Char('/') + label;
+        value = QStringLiteral("made");
+        return true;
+    };
+    pane.ShellListView1->setFocus();
+    QTest::keyClick(pane.ShellListView1, Qt::Key_F7);
+    EXPECT_EQ(prompts, QStringList{QStringLiteral("Create Folder/Folder Name")});
+    EXPECT_TRUE(fs::is_directory(Desktop() / "made"));
+    EXPECT_TRUE(Shows(pane, 1));
+    EXPECT_TRUE(answers.Messages.isEmpty());
+
+    WriteFile(Desktop() / "made" / "kept", 3);
+    pane.SpeedButton5->click();
+    ASSERT_EQ(answers.Messages.size(), 1);
+    EXPECT_TRUE(answers.Messages[0].contains(QStringLiteral("File exists")))
+        << answers.Messages[0].toStdString();
+    EXPECT_TRUE(fs::exists(Desktop() / "made" / "kept"));
+}
+
+TEST_F(LocalPaneTest, DeleteTakesOnlyTheFirstSelectedAfterItsQuestion)
+{
+    for (const char* name : {"a.txt", "b.txt", "c.txt"})
+        WriteFile(Desktop() / name, 5);
+    ProgramRun run(app.Path(), tmp.Path());
+    TLocalPane& pane = *run.main().LocalPane;
+    ASSERT_TRUE(Shows(pane, 3));
+    QStringList asked;
+    bool answer = false;
+    ShellFileOpConfirmHook = [&](const QString&, const QString& text) {
+        asked << text;
+        return answer;
+    };
+    pane.ShellListView1->setFocus();
+    QTest::keyClick(pane.ShellListView1, Qt::Key_A, Qt::ControlModifier);
+    ASSERT_EQ(pane.SelectedPaths().size(), 3);
+    QTest::keyClick(pane.ShellListView1, Qt::Key_Delete); // answered No
+    EXPECT_TRUE(fs::exists(Desktop() / "a.txt"));
+
+    answer = true;
+    ASSERT_TRUE(Shows(pane, 3));
+    QTest::keyClick(pane.ShellListView1, Qt::Key_A, Qt::ControlModifier);
+    pane.SpeedButton6->click();
+    ASSERT_EQ(asked.size(), 2);
+    EXPECT_TRUE(asked[1].contains(QStringLiteral("a.txt")));
+    EXPECT_FALSE(fs::exists(Desktop() / "a.txt"));
+    EXPECT_TRUE(fs::exists(Desktop() / "b.txt"));
+    EXPECT_TRUE(fs::exists(Desktop() / "c.txt"));
+    EXPECT_TRUE(Shows(pane, 2));
+}
+
+TEST_F(LocalPaneTest, RenameInPlaceRenamesTheFileAndRefusesAPath)
+{
+    WriteFile(Desktop() / "old.txt", 5);
+    fs::create_directory(Desktop() / "sub");
+    ProgramRun run(app.Path(), tmp.Path());
+    ScriptedAnswers answers;
+    TLocalPane& pane = *run.main().LocalPane;
+    const auto renameTo = [&](const QString& name) {
+        Select(pane, QStringLiteral("old.txt"));
+        QTest::keyClick(pane.ShellListView1, Qt::Key_F2);
+        auto* editor = pane.ShellListView1->viewport()->findChild<QLineEdit*>();
+        ASSERT_NE(editor, nullptr);
+        editor->setText(name);
+        QTest::keyClick(editor, Qt::Key_Return);
+        QCoreApplication::processEvents(); // the edit is committed by a queued call
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    };
+    renameTo(QStringLiteral("sub/moved.txt"));
+    EXPECT_EQ(answers.Messages.size(), 1);
+    EXPECT_FALSE(fs::exists(Desktop() / "sub" / "moved.txt"));
+    renameTo(QStringLiteral("new.txt"));
+    EXPECT_TRUE(fs::exists(Desktop() / "new.txt"));
+    EXPECT_FALSE(fs::exists(Desktop() / "old.txt"));
+    EXPECT_TRUE(WaitUntil([&] { return Names(pane).contains(QStringLiteral("new.txt")); }));
+}
+
+TEST_F(LocalPaneTest, EveryColumnSortsWithFoldersFirstAndNeverDescending)
+{
+    fs::create_directory(Desktop() / "zdir");
+    fs::create_directory(Desktop() / "adir");
+    WriteFile(Desktop() / "big.txt", 300);
+    WriteFile(Desktop() / "mid.bin", 100);
+    WriteFile(Desktop() / "small.c", 10);
+    ProgramRun run(app.Path(), tmp.Path());
+    TLocalPane& pane = *run.main().LocalPane;
+    ASSERT_TRUE(Shows(pane, 5));
+    QHeaderView* header = pane.ShellListView1->header();
+    const struct {
+        int column;
+        QStringList order;
+    } cases[] = {
+        {1, {"adir", "zdir", "small.c", "mid.bin", "big.txt"}},
+        {1, {"adir", "zdir", "small.c", "mid.bin", "big.txt"}}, // a second click changes nothing
+        {0, {"adir", "zdir", "big.txt", "mid.bin", "small.c"}},
+    };
+    for (const auto& c : cases) {
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                          QPoint(header->sectionViewportPosition(c.column) + 5, header->height() / 2));
+        EXPECT_EQ(pane.ShellSortColumn(), c.column);
+        EXPECT_TRUE(WaitUntil([&] { return Names(pane) == c.order; }))
+            << c.column << ": " << Names(pane).join(QLatin1Char(' ')).toStdString();
+    }
+}
+
+TEST_F(LocalPaneTest, SelectingAPictureShowsItAndOtherFilesLeaveThePreview)
+{
+    QImage(64, 48, QImage::Format_RGB32)
+        .save(QString::fromStdString((Desktop() / "photo.jpg").string()), "JPG");
+    WriteFile(Desktop() / "notes.txt", 5);
+    WriteFile(Desktop() / "scan.tif", 50);
+    ProgramRun run(app.Path(), tmp.Path());
+    TMainFrm& w = run.main();
+    TImagePreview& preview = *w.ImagePreview;
+    const struct {
+        const char* name;
+        const char* size;   // the dimensions shown afterwards
+        bool previewShown;  // the preview page is the current tab afterwards
+        const char* status; // status panel 0 afterwards
+    } cases[] = {
+        {"notes.txt", "", false, ""},
+        {"photo.jpg", "64x48", true, ""},
+        {"scan.tif", "64x48", false, "Picture can't be displayed"},
+    };
+    for (const auto& c : cases) {
+        w.PageControl1->setCurrentIndex(0);
+        Select(*w.LocalPane, QString::fromLatin1(c.name));
+        EXPECT_EQ(preview.Label6->text(), QString::fromLatin1(c.size)) << c.name;
+        EXPECT_EQ(w.PageControl1->currentWidget() == &preview, c.previewShown) << c.name;
+        EXPECT_EQ(w.StatusPanel0->text(), QString::fromLatin1(c.status)) << c.name;
+    }
+    EXPECT_TRUE(preview.Picture.isNull()); // the failed load leaves an empty picture
+    EXPECT_TRUE(preview.LabeledEdit1->text().endsWith(QStringLiteral("/photo.jpg")));
+}
