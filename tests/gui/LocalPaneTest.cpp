@@ -62,16 +62,24 @@ protected:
     {
         return WaitUntil([&] { return pane.RowCount() == rows; });
     }
+    // Selects the named item; while the folder is still being read the model may renew its
+    // rows, so the selection is made again until it holds.
     static void Select(TLocalPane& pane, const QString& name)
     {
-        ASSERT_TRUE(WaitUntil([&] { return Names(pane).contains(name); })) << name.toStdString();
         auto* view = pane.ShellListView1;
-        const QModelIndex index =
-            view->model()->index(static_cast<int>(Names(pane).indexOf(name)), 0, view->rootIndex());
         view->setFocus();
-        view->selectionModel()->select(index,
-                                       QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-        view->setCurrentIndex(index);
+        const bool held = WaitUntil([&] {
+            const QModelIndex index =
+                view->model()->index(static_cast<int>(Names(pane).indexOf(name)), 0, view->rootIndex());
+            if (!index.isValid() || !(index.flags() & Qt::ItemIsEnabled))
+                return false;
+            if (pane.FirstSelectedPath().endsWith(QLatin1Char('/') + name) && view->currentIndex() == index)
+                return true;
+            view->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect |
+                                                               QItemSelectionModel::Rows);
+            return false;
+        });
+        ASSERT_TRUE(held) << name.toStdString();
     }
     TempDir app, tmp, home;
 
@@ -179,16 +187,17 @@ TEST_F(LocalPaneTest, RenameInPlaceRenamesTheFileAndRefusesAPath)
         QTest::keyClick(pane.ShellListView1, Qt::Key_F2);
         auto* editor = pane.ShellListView1->viewport()->findChild<QLineEdit*>();
         ASSERT_NE(editor, nullptr);
+        ASSERT_TRUE(pane.ShellListView1->Editing());
         editor->setText(name);
         QTest::keyClick(editor, Qt::Key_Return);
         QCoreApplication::processEvents(); // the edit is committed by a queued call
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     };
     renameTo(QStringLiteral("sub/moved.txt"));
-    EXPECT_EQ(answers.Messages.size(), 1);
+    EXPECT_TRUE(WaitUntil([&] { return answers.Messages.size() == 1; }));
     EXPECT_FALSE(fs::exists(Desktop() / "sub" / "moved.txt"));
     renameTo(QStringLiteral("new.txt"));
-    EXPECT_TRUE(fs::exists(Desktop() / "new.txt"));
+    EXPECT_TRUE(WaitUntil([&] { return fs::exists(Desktop() / "new.txt"); }));
     EXPECT_FALSE(fs::exists(Desktop() / "old.txt"));
     EXPECT_TRUE(WaitUntil([&] { return Names(pane).contains(QStringLiteral("new.txt")); }));
 }
