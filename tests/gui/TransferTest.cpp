@@ -7,6 +7,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDragMoveEvent>
 #include <QLineEdit>
@@ -15,16 +16,19 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QUrl>
 #include <filesystem>
 #include <fstream>
 
 #include "GuiSupport.h"
+#include "app/Forms.h"
 #include "app/MainForm.h"
 #include "app/Xload.h"
 #include "panes/LocalPane.h"
 #include "panes/RemotePane.h"
+#include "panes/Unit3.h"
 #include "sites/ui/SiteBox.h"
 #include "support/TempDir.h"
 #include "support/VsftpdServer.h"
@@ -376,4 +380,86 @@ TEST_F(Transfers, MenusFocusAndTab)
     w.CheckDisconnect();
     ASSERT_TRUE(WaitUntil([&] { return !w.Worker->IsConnected(); }));
     EXPECT_EQ(popup(), "00000000");
+}
+
+// A whole session as a user has it, through the window only.
+TEST_F(Transfers, AUserSessionFromConnectToClose)
+{
+    server.PutFolder("docs");
+    server.PutFile("docs/read.me", "hello");
+    WriteFile(local.Path() + "/tree/a.txt", "first file");
+    WriteFile(local.Path() + "/tree/sub/b.bin", std::string("\0\1binary\xfe", 10));
+    TempDir other;
+    TRemotePane::PromptHook = [](const QString&, const QString&, QString& value) {
+        value = "work";
+        return true;
+    };
+    TMainFrm& w = Connect();
+    auto key = [&](Qt::Key k) { QTest::keyClick(w.ListView1, k); };
+
+    // Browse into a folder and back.
+    Select(w, {"docs"});
+    key(Qt::Key_Return);
+    ASSERT_TRUE(Shows(w, "/docs"));
+    EXPECT_NE(Row(w, "read.me"), nullptr);
+    key(Qt::Key_Backspace);
+    ASSERT_TRUE(Shows(w, "/"));
+
+    // A new folder, and the tree dropped onto it goes inside and is shown there.
+    key(Qt::Key_F7);
+    ASSERT_TRUE(WaitUntil([&] { return Row(w, "work") != nullptr && w.Worker->IsIdle(); }));
+    auto tree = FileDrag({local.Path() + "/tree"});
+    ASSERT_TRUE(Drop(w.ListView1->viewport(), *tree, At(w, "work")));
+    ASSERT_TRUE(Shows(w, "/work"));
+    ASSERT_NE(Row(w, "tree"), nullptr);
+
+    // Down into another local folder, byte for byte.
+    w.LocalPane->SetFolder(QString::fromStdString(other.Path()));
+    Select(w, {"tree"});
+    QWidget* localView = w.Local.List->viewport();
+    ASSERT_TRUE(Drop(localView, *RemoteDrag(w), QPoint(3, localView->height() - 3)));
+    ASSERT_TRUE(
+        WaitUntil([&] { return fs::exists(other.Path() + "/tree/sub/b.bin") && w.Worker->IsIdle(); }));
+    EXPECT_EQ(ReadFile(other.Path() + "/tree/a.txt"), ReadFile(local.Path() + "/tree/a.txt"));
+    EXPECT_EQ(ReadFile(other.Path() + "/tree/sub/b.bin"), ReadFile(local.Path() + "/tree/sub/b.bin"));
+
+    // Rename in place, then a permission change through the dialog.
+    Select(w, {"tree"});
+    key(Qt::Key_F2);
+    auto* editor = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+    ASSERT_NE(editor, nullptr);
+    editor->setText("kept");
+    QTest::keyClick(editor, Qt::Key_Return);
+    ASSERT_TRUE(WaitUntil([&] { return Row(w, "kept") != nullptr && w.Worker->IsIdle(); }));
+    Select(w, {"kept"});
+    TForm3* form = Forms::Permissions();
+    QTimer::singleShot(0, form, [form] {
+        QTest::mouseClick(form->CheckBox3, Qt::LeftButton, {}, QPoint(4, 8));
+        QTest::mouseClick(form->Button1, Qt::LeftButton);
+    });
+    w.Actions1Click(); // the menu opens
+    w.Permissions2->trigger();
+    ASSERT_TRUE(WaitUntil([&] { return w.Worker->IsIdle(); }));
+    const int chmods = static_cast<int>(w.Log->toPlainText().count(">> SITE chmod"));
+    EXPECT_EQ(chmods, 1);
+
+    // Delete the tree (every question answered Yes), disconnect and close.
+    Select(w, {"kept"});
+    key(Qt::Key_Delete);
+    ASSERT_TRUE(WaitUntil([&] { return Row(w, "kept") == nullptr && w.Worker->IsIdle(); }));
+    EXPECT_FALSE(fs::exists(server.Root() + "/work/kept"));
+    w.Button2Click();
+    ASSERT_TRUE(WaitUntil([&] { return !w.Worker->IsConnected(); }));
+    const QString shown = w.Log->toPlainText();
+    run->Close();
+    TRemotePane::PromptHook = nullptr;
+
+    EXPECT_EQ(QString::fromStdString(ReadFile(app.Path() + "/log.txt")).trimmed(), shown.trimmed());
+    for (const char* sent : {">> MKD /work", ">> STOR", ">> RETR", ">> RNFR", ">> SITE chmod", ">> RMD"})
+        EXPECT_TRUE(shown.contains(sent)) << sent;
+    TSiteFileData saved;
+    ASSERT_TRUE(LoadSites(app.Path() + "/servers.sit", saved));
+    ASSERT_EQ(saved.Sites.Count(), 1);
+    EXPECT_EQ(saved.Sites.Get(0).PortNumber, server.Port());
+    EXPECT_TRUE(answers.Messages.isEmpty()) << answers.Messages.join('|').toStdString();
 }
