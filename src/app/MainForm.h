@@ -150,8 +150,8 @@ public:
     // Drops: whether the drop is taken (the cursor), and what it does.
     bool ListView1DragOver(const QMimeData& data, const QPoint& at);
     void ListView1DragDrop(const QMimeData& data, const QPoint& at);
-    bool ShellListView1DragOver(const QMimeData& data, const QPoint& at);
-    void ShellListView1DragDrop(const QMimeData& data, const QPoint& at);
+    bool ShellListView1DragOver(const QMimeData& data, const QPoint& at, bool fromLocalList);
+    void ShellListView1DragDrop(const QMimeData& data, const QPoint& at, bool fromLocalList);
     void EndDrag();
     // Commands of the Actions menu that act on the focused list.
     bool RemoteFocused() const;

@@ -161,7 +161,8 @@ protected:
         case QEvent::DragEnter: static_cast<QDragEnterEvent*>(event)->acceptProposedAction(); return true;
         case QEvent::DragMove: {
             auto* move = static_cast<QDragMoveEvent*>(event);
-            if (FMain.ShellListView1DragOver(*move->mimeData(), move->position().toPoint()))
+            if (FMain.ShellListView1DragOver(*move->mimeData(), move->position().toPoint(),
+                                             move->source() == FList))
                 move->acceptProposedAction();
             else
                 move->ignore();
@@ -169,10 +170,12 @@ protected:
         }
         case QEvent::Drop: {
             auto* drop = static_cast<QDropEvent*>(event);
-            if (FMain.ShellListView1DragOver(*drop->mimeData(), drop->position().toPoint())) {
+            if (FMain.ShellListView1DragOver(*drop->mimeData(), drop->position().toPoint(),
+                                             drop->source() == FList)) {
                 drop->setDropAction(Qt::CopyAction);
                 drop->accept();
-                FMain.ShellListView1DragDrop(*drop->mimeData(), drop->position().toPoint());
+                FMain.ShellListView1DragDrop(*drop->mimeData(), drop->position().toPoint(),
+                                             drop->source() == FList);
             } else {
                 drop->ignore();
             }

@@ -13,6 +13,7 @@
 #include "app/Xload.h"
 #include "panes/RemotePane.h"
 #include "panes/RemoteText.h"
+#include "platform/ShellFileOp.h"
 
 namespace {
 
@@ -172,22 +173,26 @@ void TMainFrm::ListView1DragDrop(const QMimeData& data, const QPoint& at)
     UploadPaths(LocalPathsOf(data), subfolder);
 }
 
-bool TMainFrm::ShellListView1DragOver(const QMimeData& data, const QPoint& at)
+bool TMainFrm::ShellListView1DragOver(const QMimeData& data, const QPoint& at, bool fromLocalList)
 {
     const QString target = Local.PathAt ? Local.PathAt(at) : QString();
     if (!target.isEmpty() && !QFileInfo(target).isDir())
         return false;
     if (FromRemoteList(data))
         return true;
-    // Within the local list only onto another folder; moves there are the local pane's own.
-    return false;
+    // Within the local list only onto another folder than the one dragged.
+    return fromLocalList && !target.isEmpty() && !Local.Selection().contains(target);
 }
 
-void TMainFrm::ShellListView1DragDrop(const QMimeData& data, const QPoint& at)
+void TMainFrm::ShellListView1DragDrop(const QMimeData& data, const QPoint& at, bool fromLocalList)
 {
-    if (!ShellListView1DragOver(data, at))
+    if (!ShellListView1DragOver(data, at, fromLocalList))
         return;
-    DownloadSelection(Local.PathAt ? Local.PathAt(at) : QString());
+    const QString target = Local.PathAt ? Local.PathAt(at) : QString();
+    if (FromRemoteList(data))
+        DownloadSelection(target);
+    else // the file operation asks and shows its progress itself
+        ShellFileOp(Local.Selection().front(), target, foMove, 0);
 }
 
 void TMainFrm::EndDrag()

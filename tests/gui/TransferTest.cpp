@@ -29,6 +29,7 @@
 #include "panes/LocalPane.h"
 #include "panes/RemotePane.h"
 #include "panes/Unit3.h"
+#include "platform/ShellFileOp.h"
 #include "sites/ui/SiteBox.h"
 #include "support/TempDir.h"
 #include "support/VsftpdServer.h"
@@ -306,7 +307,24 @@ TEST_F(Transfers, RemoteRowsDroppedOnTheLocalList)
     // Disconnected the local list still takes remote rows (the downloads then wait).
     w.CheckDisconnect();
     ASSERT_TRUE(WaitUntil([&] { return !w.Worker->IsConnected(); }));
-    EXPECT_TRUE(w.ShellListView1DragOver(*rows, QPoint(2, list->viewport()->height() - 2)));
+    EXPECT_TRUE(w.ShellListView1DragOver(*rows, QPoint(2, list->viewport()->height() - 2), false));
+
+    // Within the local list: onto a folder the first selected item moves there, after asking.
+    list->selectionModel()->select(list->model()->index(1, 0, list->rootIndex()),
+                                   QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    QStringList asked;
+    ShellFileOpConfirmHook = [&](const QString&, const QString& text) {
+        asked << text;
+        return true;
+    };
+    EXPECT_FALSE(w.ShellListView1DragOver(*files, QPoint(2, list->viewport()->height() - 2), true));
+    EXPECT_FALSE(w.ShellListView1DragOver(*files, at(0), false)); // another program's files
+    EXPECT_FALSE(w.ShellListView1DragOver(*files, at(1), true));  // onto a file
+    ASSERT_TRUE(w.ShellListView1DragOver(*files, at(0), true));
+    w.ShellListView1DragDrop(*files, at(0), true);
+    ShellFileOpConfirmHook = nullptr;
+    EXPECT_EQ(asked.size(), 1);
+    EXPECT_EQ(ReadFile(local.Path() + "/into/file.txt"), "f");
 }
 
 TEST_F(Transfers, MenusFocusAndTab)
