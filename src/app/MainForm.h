@@ -2,14 +2,19 @@
 // The main window: connection bar, local and remote panes, report panel, menus, lifecycle.
 #include <QIcon>
 #include <QMainWindow>
+#include <QStringList>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "engine/FTPThread.h"
 #include "platform/QtEnginePlatform.h"
 #include "sites/SiteList.h"
 
+class QAbstractItemView;
 class QAction;
+class QDropEvent;
+class QMimeData;
 class QCheckBox;
 class QComboBox;
 class QLabel;
@@ -28,6 +33,17 @@ class TRemotePane;
 class TLocalPane;
 class TImagePreview;
 class TTaskListView;
+
+// The local list as the transfers see it; the local pane fills these in.
+struct TLocalAccess {
+    QAbstractItemView* List = nullptr;
+    std::function<QString()> Folder;
+    std::function<QStringList()> Selection;          // full paths, in list order
+    std::function<QString(const QPoint& at)> PathAt; // the item under a point of the viewport
+    std::function<void()> Refresh;
+    // The local list's own commands, for the Actions menu and Tab.
+    std::function<void()> Open, Delete, Rename, UpOneFolder, NewFolder, SelectFirst;
+};
 
 // ImageList2 of the report panel's button: 0 maximise, 1 minimise.
 QIcon SpeedButton4Icon(int index);
@@ -122,6 +138,34 @@ public:
     void ProxySetup1Click();
     void Actions1Click();
 
+    // Transfers
+    TLocalAccess Local;
+    void DownloadSelection(const QString& folder = QString());
+    void UploadSelection(const std::string& subfolder = std::string());
+    void UploadPaths(const QStringList& paths, const std::string& subfolder);
+    void MoveRemoteSelection(const std::string& folder);
+    void Upload2Click();
+    void Download1Click();
+    void Download2Click();
+    void AskOverwrite();
+    // Drops: whether the drop is taken (the cursor), and what it does.
+    bool ListView1DragOver(const QMimeData& data, const QPoint& at);
+    void ListView1DragDrop(const QMimeData& data, const QPoint& at);
+    bool ShellListView1DragOver(const QMimeData& data, const QPoint& at, bool fromLocalList);
+    void ShellListView1DragDrop(const QMimeData& data, const QPoint& at, bool fromLocalList);
+    void EndDrag();
+    // Commands of the Actions menu that act on the focused list.
+    bool RemoteFocused() const;
+    void Open3Click();
+    void Delete4Click();
+    void Rename1Click();
+    void UpOneFolder1Click();
+    void MakeFolder1Click();
+    void Refresh3Click();
+    // Tab between the lists.
+    void FocusRemoteList();
+    void FocusLocalList();
+
     // Handlers
     void SpeedButton4Click();
     void Splitter1Moved();
@@ -154,7 +198,10 @@ private:
     void WorkerConnected();
     void WorkerConnectFailed();
     void WorkerDisconnected();
-    void AskPerFile(const QString& text);
+    void AttachLocalDefaults();
+    void ConnectActions();
+    void AttachLocalDrops();
+    bool SafeLocalName(const std::string& name);
     void WorkerDownloaded();
     void CommandDone(const TTaskPtr& task);
     void SetRemoteButtons(bool enabled);

@@ -278,12 +278,6 @@ void TMainFrm::BuildLayout()
     RemotePane = new TRemotePane(*this, FTPPanel);
     ListView1 = RemotePane->ListView1;
     RemoteFolderBox = RemotePane->ComboBoxEx1;
-    RemotePane->OnFocusLocal = [this] { LocalPane->SelectFirst(); };
-    LocalPane->OnFocusRemote = [this] {
-        ListView1->setFocus(Qt::TabFocusReason);
-        if (ListView1->topLevelItemCount() > 0)
-            ListView1->topLevelItem(0)->setSelected(true);
-    };
 
     Splitter1 = new QSplitter(Qt::Horizontal);
     Splitter1->setObjectName(QStringLiteral("Splitter1"));
@@ -306,5 +300,8 @@ void TMainFrm::BuildLayout()
     layout->addWidget(Splitter2, 1);
     setCentralWidget(central);
     BuildMenus();
+    AttachLocalDefaults();
+    ConnectActions();
+    AttachLocalDrops();
     AttachImagePreview(*this);
 }

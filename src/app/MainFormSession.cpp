@@ -40,11 +40,8 @@ void TMainFrm::AttachWorkerHandlers()
     w.OnDisconnected = [this] { WorkerDisconnected(); };
     w.OnListing = [this] { RemotePane->ShowRemoteListing(); };
     w.OnConfirmDelete = [this] { RemotePane->AskDelete(); };
+    w.OnFileExists = [this] { AskOverwrite(); };
     w.OnDownloaded = [this] { WorkerDownloaded(); };
-    w.OnFileExists = [this] {
-        AskPerFile(QStringLiteral("File ") + QString::fromLocal8Bit(Worker->FCurrent->Destination) +
-                   QStringLiteral(" already exits. Overwrite?"));
-    };
 }
 
 // A refused command's box is shown after the notification: the worker goes on meanwhile.
@@ -66,9 +63,14 @@ void TMainFrm::WorkerDownloaded()
         ImagePreview->ShowImage(QString::fromLocal8Bit(local));
 }
 
-void TMainFrm::AskPerFile(const QString& text)
+// All holds until the worker's queue runs empty; the worker resets it then.
+void TMainFrm::AskOverwrite()
 {
-    const TAnswer a = Questions::Ask(this, text, true);
+    const TAnswer a =
+        Questions::Ask(this,
+                       QStringLiteral("File ") + QString::fromLocal8Bit(Worker->FCurrent->Destination) +
+                           QStringLiteral(" already exits. Overwrite?"),
+                       true);
     Worker->FAnswerYes = a != mrNo;
     Worker->FAnswerAll = a == mrAll;
 }

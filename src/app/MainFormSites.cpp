@@ -197,9 +197,3 @@ void TMainFrm::ProxySetup1Click()
 {
     Forms::Proxies()->EditProxy();
 }
-
-void TMainFrm::Actions1Click()
-{
-    Connect1->setEnabled(Button1->isEnabled());
-    Disconnect1->setEnabled(Button2->isEnabled());
-}

@@ -144,6 +144,8 @@ void TRemotePane::BuildList(QWidget* pane)
     ListView1->setSelectionMode(QAbstractItemView::ExtendedSelection);
     ListView1->setEditTriggers(QAbstractItemView::SelectedClicked);
     ListView1->setDragEnabled(true);
+    ListView1->setAcceptDrops(true);
+    ListView1->setDragDropMode(QAbstractItemView::DragDrop);
     ListView1->setContextMenuPolicy(Qt::CustomContextMenu);
     ListView1->setSortingEnabled(false); // the program's own order
     ListView1->header()->setSectionsClickable(true);

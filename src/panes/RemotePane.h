@@ -39,6 +39,10 @@ public:
     explicit TRemoteListView(QWidget* parent);
     std::function<void(QKeyEvent*)> OnKeyDown;
     std::function<void()> OnTab;
+    // Drops: whether one is taken here (the cursor), what it does, and the end of a drag from here.
+    std::function<bool(const QMimeData& data, const QPoint& at)> OnDragOver;
+    std::function<void(const QMimeData& data, const QPoint& at)> OnDrop;
+    std::function<void()> OnEndDrag;
     TRemoteRow* Row(int index) const;
     TRemoteRow* FirstSelected() const;
     int ContentWidth(int column) const { return sizeHintForColumn(column); }
@@ -48,6 +52,10 @@ protected:
     bool focusNextPrevChild(bool next) override;
     QStringList mimeTypes() const override;
     QMimeData* mimeData(const QList<QTreeWidgetItem*>& items) const override;
+    void startDrag(Qt::DropActions actions) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 };
 
 class TRemotePane : public QObject {
