@@ -34,6 +34,7 @@ QByteArray Mutate(const QByteArray& seed, std::mt19937& rng)
 int main(int argc, char** argv)
 {
     QGuiApplication app(argc, argv);
+    Q_INIT_RESOURCE(ferrystar); // the picture lives in the window library's resources
     const int seconds = argc > 1 ? std::atoi(argv[1]) : 60;
     QFile f(QStringLiteral(":/about.jpg"));
     if (!f.open(QIODevice::ReadOnly))
