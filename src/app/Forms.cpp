@@ -33,14 +33,14 @@ static void InitResources()
     Q_INIT_RESOURCE(ferrystar);
 }
 
-void Forms::CreateAll(const std::string& appFolder)
+void Forms::CreateAll(const std::string& appFolder, const std::string& stateFolder)
 {
     InitResources();
     ChooseIconTheme();
     QApplication::setApplicationName(QStringLiteral("Quillmoor Ferrystar v1.0"));
     QApplication::setApplicationDisplayName(QStringLiteral("Quillmoor Ferrystar v1.0"));
     AllForms& f = All();
-    f.main = std::make_unique<TMainFrm>(appFolder);
+    f.main = std::make_unique<TMainFrm>(appFolder, stateFolder);
     f.xload = std::make_unique<TXloadForm>(f.main.get());
     f.form3 = std::make_unique<TForm3>(f.main.get());
     f.form4 = std::make_unique<TForm4>(f.main.get());

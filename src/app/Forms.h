@@ -10,7 +10,8 @@ class TForm5;
 class TAboutForm;
 
 namespace Forms {
-void CreateAll(const std::string& appFolder);
+// stateFolder (log.txt, err.txt) is appFolder when empty.
+void CreateAll(const std::string& appFolder, const std::string& stateFolder = {});
 void DestroyAll();
 TMainFrm* Main();
 TXloadForm* Xload();

@@ -21,11 +21,13 @@
 #include "engine/ui/TaskListView.h"
 #include "panes/RemotePane.h"
 #include "platform/ShellFileOp.h"
+#include "rtl/AppFolders.h"
 #include "rtl/Exception.h"
 #include "rtl/TempFolder.h"
 #include "sites/ui/SiteBox.h"
 
-TMainFrm::TMainFrm(const std::string& appFolder) : Platform(appFolder)
+TMainFrm::TMainFrm(const std::string& appFolder, const std::string& stateFolder)
+    : Platform(stateFolder.empty() ? appFolder : stateFolder)
 {
     setObjectName(QStringLiteral("MainFrm"));
     setWindowTitle(QStringLiteral("Quillmoor Ferrystar v1.0"));
@@ -41,6 +43,7 @@ TMainFrm::TMainFrm(const std::string& appFolder) : Platform(appFolder)
     Timer1->start();
     ConnectBarSignals();
     AppFolder = appFolder;
+    StateFolder = stateFolder.empty() ? appFolder : stateFolder;
     FormCreate();
 }
 
@@ -66,9 +69,10 @@ void TMainFrm::FormCreate()
         ReportError(QString::fromLocal8Bit(e.Message()));
         return;
     }
-    if (!AppFolder.empty() && AppFolder.back() != '/')
-        AppFolder += '/';
-    Platform.SetAppFolder(AppFolder);
+    for (std::string* folder : {&AppFolder, &StateFolder})
+        if (!folder->empty() && folder->back() != '/')
+            *folder += '/';
+    Platform.SetAppFolder(StateFolder);
     try {
         LoadSites(SiteFilePath(AppFolder), SiteData);
     } catch (const Exception& e) {
@@ -200,7 +204,7 @@ void TMainFrm::About1Click()
 
 void TMainFrm::OnlineHelp1Click()
 {
-    const QString page = QString::fromLocal8Bit(ExecutableFolder()) + QStringLiteral("help.html");
+    const QString page = QString::fromLocal8Bit(HelpPagePath(ExecutableFolder()));
     // A desktop without a handler for the page must not leave the user with no answer.
     if (!QFileInfo::exists(page))
         Questions::Error(this, QStringLiteral("The help page %1 does not exist.").arg(page));
@@ -252,7 +256,7 @@ void TMainFrm::FormClose()
 
 void TMainFrm::SaveLogFile()
 {
-    QFile log(QString::fromLocal8Bit(AppFolder) + QStringLiteral("log.txt"));
+    QFile log(QString::fromLocal8Bit(StateFolder) + QStringLiteral("log.txt"));
     if (!log.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
         ReportError(QStringLiteral("Cannot create file \"%1\". %2").arg(log.fileName(), log.errorString()));
         return;

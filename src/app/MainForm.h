@@ -35,8 +35,8 @@ QString FailureReason(const std::string& message);
 class TMainFrm : public QMainWindow {
     Q_OBJECT
 public:
-    // appFolder holds servers.sit and log.txt (the executable's folder, tests may choose another).
-    explicit TMainFrm(const std::string& appFolder);
+    // appFolder holds servers.sit, stateFolder log.txt and err.txt (appFolder when empty).
+    explicit TMainFrm(const std::string& appFolder, const std::string& stateFolder = {});
     ~TMainFrm() override;
 
     // Window state
@@ -50,6 +50,7 @@ public:
     bool DisconnectNoticed = true;
     int32_t ConnectedItemIndex = -1;
     std::string AppFolder;
+    std::string StateFolder;
     TSiteFileData SiteData; // the site list, the proxy values and the saved layout sizes
     bool StartupFailed = false;
     TQtEnginePlatform Platform;

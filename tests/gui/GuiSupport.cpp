@@ -20,11 +20,11 @@ bool WaitUntil(const std::function<bool()>& pred, std::chrono::milliseconds limi
     return true;
 }
 
-ProgramRun::ProgramRun(const std::string& appFolder, const std::string& tmp)
+ProgramRun::ProgramRun(const std::string& appFolder, const std::string& tmp, const std::string& stateFolder)
 {
     FOldTmp = qgetenv("TMPDIR");
     qputenv("TMPDIR", QByteArray::fromStdString(tmp));
-    Forms::CreateAll(appFolder);
+    Forms::CreateAll(appFolder, stateFolder);
     main().Timer1->stop(); // tests tick it by hand
     main().resize(1200, 800);
     main().showMaximized();

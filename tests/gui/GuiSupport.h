@@ -16,7 +16,7 @@ bool WaitUntil(const std::function<bool()>& pred, std::chrono::milliseconds limi
 
 class ProgramRun {
 public:
-    ProgramRun(const std::string& appFolder, const std::string& tmp);
+    ProgramRun(const std::string& appFolder, const std::string& tmp, const std::string& stateFolder = {});
     ~ProgramRun();
     ProgramRun(const ProgramRun&) = delete;
     ProgramRun& operator=(const ProgramRun&) = delete;
