@@ -44,6 +44,9 @@ public:
     // How long a reply, data on a data connection, or the server's active-mode data connection
     // may keep the client waiting; then the session is dropped.
     int ReplyTimeoutMs = 60000;
+    // How much file data one receive or send on a data connection moves at most: large blocks
+    // keep the system calls per byte few, for a disk as fast as the network.
+    int DataBlockSize = 1 << 20;
 
     TIdFTPTransferType TransferType() const { return FTransferType; }
     void SetTransferType(TIdFTPTransferType value);

@@ -90,8 +90,8 @@ void TIdFTP::AnnouncePort(const TIdSocketHandle& binding)
 
 void TIdFTP::PrepareDataChannel()
 {
-    FDataChannel->SendBufferSize = SendBufferSize;
-    FDataChannel->RecvBufferSize = RecvBufferSize;
+    FDataChannel->SendBufferSize = DataBlockSize;
+    FDataChannel->RecvBufferSize = DataBlockSize;
     FDataChannel->OnWork = OnWork;
     FDataChannel->OnWorkBegin = OnWorkBegin;
     FDataChannel->OnWorkEnd = OnWorkEnd;

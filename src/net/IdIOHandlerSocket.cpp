@@ -62,6 +62,13 @@ bool TIdIOHandlerSocket::WaitReadable(int timeoutMs)
     return FBinding->WaitReadable(timeoutMs);
 }
 
+bool TIdIOHandlerSocket::WaitWritable(int timeoutMs)
+{
+    if (!FBinding)
+        throw EIdConnClosedGracefully();
+    return FBinding->WaitWritable(timeoutMs);
+}
+
 int TIdIOHandlerSocket::Receive(void* buffer, int length)
 {
     if (!IsOpen())

@@ -25,7 +25,14 @@ public:
     virtual bool WaitReadable(int timeoutMs) = 0;
     // Bytes moved, 0 on orderly close, -1 on error (the stack's last error tells which).
     virtual int Receive(void* buffer, int length) = 0;
+    // May move only part, or fail with a would-block error when there is no room yet.
     virtual int Send(const void* buffer, int length) = 0;
+    // timeoutMs -2 waits without limit. False on a time-out.
+    virtual bool WaitWritable(int timeoutMs)
+    {
+        (void)timeoutMs;
+        return true;
+    }
     // Thread-safe: wakes whatever is blocked on the socket (see TIdSocketHandle::Shutdown).
     virtual void Shutdown() {}
 
@@ -47,6 +54,7 @@ public:
     bool IsOpen() override;
     void Open() override;
     bool WaitReadable(int timeoutMs) override;
+    bool WaitWritable(int timeoutMs) override;
     int Receive(void* buffer, int length) override;
     int Send(const void* buffer, int length) override;
     void Shutdown() override;

@@ -150,13 +150,23 @@ bool TIdSocketHandle::AcceptFrom(TIdStackSocketHandle listenSocket)
 
 bool TIdSocketHandle::WaitReadable(int timeoutMs)
 {
+    return WaitFor(false, timeoutMs);
+}
+
+bool TIdSocketHandle::WaitWritable(int timeoutMs)
+{
+    return WaitFor(true, timeoutMs);
+}
+
+bool TIdSocketHandle::WaitFor(bool writable, int timeoutMs)
+{
     const TIdStackSocketHandle s = Handle();
     if (!HandleAllocated())
         throw EIdConnClosedGracefully();
-    const bool readable = GStack->WSWaitReadable(s, timeoutMs);
+    const bool ready = writable ? GStack->WSWaitWritable(s, timeoutMs) : GStack->WSWaitReadable(s, timeoutMs);
     if (!HandleAllocated())
         throw EIdConnClosedGracefully();
-    return readable;
+    return ready;
 }
 
 int TIdSocketHandle::Receive(void* buffer, int length)
@@ -166,7 +176,8 @@ int TIdSocketHandle::Receive(void* buffer, int length)
 
 int TIdSocketHandle::Send(const void* buffer, int length)
 {
-    return GStack->WSSend(Handle(), buffer, length, 0);
+    // Never blocks: the caller waits for room itself, with a bound.
+    return GStack->WSSend(Handle(), buffer, length, MSG_DONTWAIT);
 }
 
 void TIdSocketHandle::SetOption(int level, int option, const void* value, int length)

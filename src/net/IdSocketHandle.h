@@ -43,6 +43,7 @@ public:
     bool AcceptFrom(TIdStackSocketHandle listenSocket);
     // Raises EIdConnClosedGracefully when the socket is closed (before or during the wait).
     bool WaitReadable(int timeoutMs);
+    bool WaitWritable(int timeoutMs);
     int Receive(void* buffer, int length);
     int Send(const void* buffer, int length);
     void SetOption(int level, int option, const void* value, int length);
@@ -52,6 +53,7 @@ public:
     void Shutdown();
 
 private:
+    bool WaitFor(bool writable, int timeoutMs);
     bool BindOnce(int port, bool rangeAttempt);
     void ReadBackLocal();
     mutable std::mutex FLock; // guards FHandle and FAllocated against Shutdown from another thread

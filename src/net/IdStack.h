@@ -12,6 +12,7 @@ using TIdStackSocketHandle = int;
 inline constexpr TIdStackSocketHandle Id_INVALID_SOCKET = -1;
 inline constexpr int Id_SOCKET_ERROR = -1;
 inline constexpr int Id_WSAEINTR = 10004;
+inline constexpr int Id_WSAEWOULDBLOCK = 10035;
 inline constexpr int Id_WSAENOTSOCK = 10038;
 inline constexpr int Id_WSAEADDRINUSE = 10048;
 inline constexpr int Id_WSAECONNABORTED = 10053;
@@ -53,6 +54,8 @@ public:
                          std::vector<TIdStackSocketHandle>* error, int timeoutMs) = 0;
     // One socket: true when reading will not block (data, end of stream or an error to fetch).
     virtual bool WSWaitReadable(TIdStackSocketHandle s, int timeoutMs) = 0;
+    // True once a send would move something (or fail at once), false after timeoutMs.
+    virtual bool WSWaitWritable(TIdStackSocketHandle s, int timeoutMs) = 0;
     virtual int WSSetSockOpt(TIdStackSocketHandle s, int level, int option, const void* value,
                              int length) = 0;
     virtual int WSShutdown(TIdStackSocketHandle s, int how) = 0;

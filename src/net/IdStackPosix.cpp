@@ -200,6 +200,13 @@ bool TIdStackPosix::WSWaitReadable(TIdStackSocketHandle s, int timeoutMs)
     return rc > 0 && p.revents != 0;
 }
 
+bool TIdStackPosix::WSWaitWritable(TIdStackSocketHandle s, int timeoutMs)
+{
+    pollfd p{s, POLLOUT, 0};
+    const int rc = PollOne(p, timeoutMs);
+    return rc > 0 && p.revents != 0;
+}
+
 int TIdStackPosix::WSSetSockOpt(TIdStackSocketHandle s, int level, int option, const void* value, int length)
 {
     return ::setsockopt(s, level, option, value, static_cast<socklen_t>(length));

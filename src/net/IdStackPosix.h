@@ -15,6 +15,7 @@ public:
     int WSSelect(std::vector<TIdStackSocketHandle>* read, std::vector<TIdStackSocketHandle>* write,
                  std::vector<TIdStackSocketHandle>* error, int timeoutMs) override;
     bool WSWaitReadable(TIdStackSocketHandle s, int timeoutMs) override;
+    bool WSWaitWritable(TIdStackSocketHandle s, int timeoutMs) override;
     int WSSetSockOpt(TIdStackSocketHandle s, int level, int option, const void* value, int length) override;
     int WSShutdown(TIdStackSocketHandle s, int how) override;
     int WSCloseSocket(TIdStackSocketHandle s) override;

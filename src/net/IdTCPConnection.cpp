@@ -5,6 +5,11 @@
 #include <cstring>
 #include <vector>
 
+namespace {
+// The block a received stream waits for before it writes, when the socket has nothing more yet.
+constexpr int64_t kSmallBlock = 32768;
+} // namespace
+
 TIdTCPConnection::TIdTCPConnection()
 {
     FInputBuffer.BytesRemoved = [this](TIdSimpleBuffer*, int64_t count) { ReportWork(wmRead, count); };
@@ -278,6 +283,15 @@ void TIdTCPConnection::EnsureBuffered(int64_t count)
     }
 }
 
+void TIdTCPConnection::BufferBlock(int64_t want, int64_t least)
+{
+    EnsureBuffered(std::min(want, least));
+    // A close found here ends the loop with the bytes kept: they go out as a block, with its
+    // work event, and the next fill reports the close.
+    while (FInputBuffer.Size() < want && !FPeerClosed && FIOHandler != nullptr && FIOHandler->WaitReadable(0))
+        FillInputBuffer(true, -1, true);
+}
+
 void TIdTCPConnection::ReadExact(void* buffer, int count)
 {
     if (count <= 0 || buffer == nullptr)
@@ -322,11 +336,12 @@ void TIdTCPConnection::ReceiveToStream(TStream& stream, int64_t byteCount, bool 
             CopyBufferToStream(stream, buffered);
             remaining -= buffered;
         }
-        const int64_t block = std::min<int64_t>(remaining, RecvBufferSize);
+        // A slow link still moves in small steps, so that work events and the abort check
+        // that rides on them come as often as with small blocks.
+        const int64_t least = std::min<int64_t>(RecvBufferSize, kSmallBlock);
         while (HandlerConnected() && remaining > 0) {
-            const int64_t want = std::min(block, remaining);
             try {
-                EnsureBuffered(want);
+                BufferBlock(std::min<int64_t>(remaining, RecvBufferSize), least);
             } catch (const EIdConnClosedGracefully&) {
                 if (!untilDisconnect)
                     throw;
@@ -337,8 +352,9 @@ void TIdTCPConnection::ReceiveToStream(TStream& stream, int64_t byteCount, bool 
                 WriteBufferedTail(stream, remaining);
                 throw;
             }
-            CopyBufferToStream(stream, want);
-            remaining -= want;
+            const int64_t count = std::min(FInputBuffer.Size(), remaining);
+            CopyBufferToStream(stream, count);
+            remaining -= count;
         }
     } catch (...) {
         FinishWork(wmRead);
@@ -363,6 +379,15 @@ void TIdTCPConnection::CheckSendResult(int sent)
     GStack->RaiseSocketError(err);
 }
 
+// A peer that stops reading is waited for as long as one that stops sending.
+void TIdTCPConnection::WaitForRoom()
+{
+    if (FIOHandler->WaitWritable(ReadTimeout == 0 ? IdTimeoutInfinite : ReadTimeout))
+        return;
+    CloseSocketQuietly();
+    throw EIdReadTimeout();
+}
+
 void TIdTCPConnection::SendBytes(const void* buffer, int count)
 {
     if (count <= 0 || buffer == nullptr)
@@ -384,6 +409,10 @@ void TIdTCPConnection::SendBytes(const void* buffer, int count)
     int pos = 0;
     while (pos < total) {
         const int sent = FIOHandler->Send(data + pos, total - pos);
+        if (sent == Id_SOCKET_ERROR && GStack->WSGetLastError() == Id_WSAEWOULDBLOCK) {
+            WaitForRoom();
+            continue;
+        }
         CheckSendResult(sent);
         FPeerClosed = sent == 0;
         DetectClosed(true, false);

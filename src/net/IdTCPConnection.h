@@ -99,10 +99,14 @@ private:
     int ReceiveOnce(bool raiseIfDisconnected);
     bool LineTooLong(int64_t length, int maxLength, std::string& line);
     void CheckSendResult(int sent);
+    void WaitForRoom();
     void CopyBufferToStream(TStream& stream, int64_t count);
     void WriteBufferedTail(TStream& stream, int64_t limit);
     // Fills the input buffer until it holds count bytes.
     void EnsureBuffered(int64_t count);
+    // Fills the input buffer towards want bytes, back early once it holds least and nothing
+    // more is waiting on the socket.
+    void BufferBlock(int64_t want, int64_t least);
 
     std::mutex FHandlerLock; // guards the FIOHandler pointer against ShutdownSocket
     TIdIOHandler* FIOHandler = nullptr;

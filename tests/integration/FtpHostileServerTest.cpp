@@ -380,6 +380,23 @@ std::vector<Row> Rows()
                         r.H.Worker->AddPut(r.Local("up.bin"), "/up.bin", false);
                     },
                     [](RowRun& r) { EXPECT_EQ(r.RowState("PUT"), "Failed"); }});
+    Row stalled{"an upload to a peer that stops reading",
+                [](ScriptedFtpServer& s) {
+                    s.Expect("CWD /", "250 ok");
+                    Listing(s, true, "LIST", "").Expect("CWD /", "250 ok");
+                    Data(s, true).Expect("STOR /up.bin", "150 go").OpenData().WaitForHangUp().CloseData();
+                },
+                [](RowRun& r) {
+                    WriteFileBytes(r.Local("up.bin"), std::string(32 << 20, 'u'));
+                    r.H.Worker->AddPut(r.Local("up.bin"), "/up.bin", false);
+                },
+                [](RowRun& r) {
+                    EXPECT_EQ(r.RowState("PUT"), "Failed");
+                    EXPECT_EQ(r.LastError(), "Timed out waiting for the server (1 s).");
+                }};
+    stalled.Drops = true;
+    stalled.ReplyTimeoutMs = 1000;
+    rows.push_back(stalled);
     rows.push_back({"a name of 255 bytes",
                     [](ScriptedFtpServer& s) { Download(s, "/" + std::string(251, 'n') + ".bin", "long"); },
                     [](RowRun& r) {

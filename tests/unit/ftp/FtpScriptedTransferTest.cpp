@@ -1,12 +1,14 @@
 #include <chrono>
+#include <condition_variable>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <gtest/gtest.h>
+#include <mutex>
 #include <sstream>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <thread>
-#include <gtest/gtest.h>
 
 #include "support/ScriptedFtpServer.h"
 #include "support/TempDir.h"
@@ -243,6 +245,64 @@ TEST(FtpScriptedTransfer, UploadInBothModesSendsTheWholeStream)
         server.Join();
         EXPECT_EQ(received.size(), data.size());
         EXPECT_TRUE(received == data);
+    }
+}
+
+// Data blocks are large, but a link that delivers or takes little at a time must still give
+// work events (and the abort check that rides on them) long before a whole block has moved.
+TEST(FtpScriptedTransfer, WorkEventsDoNotWaitForAWholeBlock)
+{
+    const std::string data = Pattern(4 << 20);
+    for (bool upload : {false, true}) {
+        std::mutex lock;
+        std::condition_variable changed;
+        bool workSeen = false;
+        bool sawWorkWhileStalled = false;
+        std::string received;
+        ScriptedFtpServer server([&](ScriptedFtpSession& s) {
+            ScriptLogin(s);
+            s.Expect("PASV", PassiveReply("127.0.0.1", s.ListenForData()));
+            int fd;
+            if (upload) {
+                s.Expect("STOR up", "");
+                fd = s.AcceptData();
+                s.Reply("150 go");
+            } else {
+                fd = s.AcceptData();
+                s.Expect("RETR down", "150 go");
+                ScriptedFtpSession::SendAll(fd, data.substr(0, 40000));
+            }
+            // Stalls (reads or sends nothing more) until the client reports work, or 10 s.
+            {
+                std::unique_lock<std::mutex> guard(lock);
+                sawWorkWhileStalled =
+                    changed.wait_for(guard, std::chrono::seconds(10), [&] { return workSeen; });
+            }
+            if (upload)
+                received = ScriptedFtpSession::ReceiveAll(fd);
+            else
+                ScriptedFtpSession::SendAll(fd, data.substr(40000));
+            ScriptedFtpSession::CloseFd(fd);
+            s.Reply("226 Transfer complete.");
+        });
+        RecordingClient c(server.Port());
+        c.Ftp.Passive = true;
+        c.Ftp.ConnectAndLogin();
+        c.Ftp.OnWork = [&](TIdBaseComponent*, TWorkMode, int64_t count) {
+            if (count <= 0)
+                return;
+            std::lock_guard<std::mutex> guard(lock);
+            workSeen = true;
+            changed.notify_all();
+        };
+        TStringStream stream(upload ? data : std::string());
+        if (upload)
+            c.Ftp.UploadFromStream(stream, "up");
+        else
+            c.Ftp.DownloadToStream("down", stream);
+        server.Join();
+        EXPECT_TRUE(sawWorkWhileStalled) << (upload ? "upload" : "download");
+        EXPECT_TRUE((upload ? received : stream.DataString()) == data);
     }
 }
 
