@@ -15,17 +15,11 @@
 #include "platform/ShellFileOp.h"
 #include "preview/ImageFiles.h"
 
-TLocalPane::TPromptHook TLocalPane::PromptHook;
+TPromptHook TLocalPane::PromptHook;
 
 bool TLocalPane::Prompt(const QString& title, const QString& label, QString& value)
 {
-    if (PromptHook)
-        return PromptHook(title, label, value);
-    bool ok = false;
-    const QString text = QInputDialog::getText(&FMain, title, label, QLineEdit::Normal, value, &ok);
-    if (ok)
-        value = text;
-    return ok;
+    return PromptForText(&FMain, PromptHook, title, label, value);
 }
 
 void TLocalPane::UpOneFolder()

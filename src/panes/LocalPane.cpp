@@ -109,19 +109,6 @@ TLocalPane::TLocalPane(TMainFrm& main, QWidget* localPanel) : QObject(&main), FM
 
 TLocalPane::~TLocalPane() = default;
 
-QToolButton* TLocalPane::StripButton(QWidget* strip, const char* name, int x, const char* hint,
-                                     const char* icon, int fallback)
-{
-    auto* b = new QToolButton(strip);
-    b->setObjectName(QString::fromLatin1(name));
-    b->setGeometry(x, 6, 28, 28);
-    b->setAutoRaise(true);
-    b->setToolTip(QString::fromLatin1(hint));
-    b->setIcon(ThemeIcon(icon, static_cast<QStyle::StandardPixmap>(fallback)));
-    b->setIconSize(QSize(20, 20));
-    return b;
-}
-
 QWidget* TLocalPane::BuildStrip(QWidget* pane)
 {
     auto* strip = new QWidget(pane);
@@ -135,12 +122,12 @@ QWidget* TLocalPane::BuildStrip(QWidget* pane)
     ShellComboBox1->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     ShellComboBox1->view()->setTextElideMode(Qt::ElideMiddle);
     SpeedButton1 =
-        StripButton(strip, "SpeedButton1", 212, "Up One Folder", "go-up", QStyle::SP_FileDialogToParent);
-    SpeedButton5 =
-        StripButton(strip, "SpeedButton5", 240, "New Folder", "folder-new", QStyle::SP_FileDialogNewFolder);
-    SpeedButton6 = StripButton(strip, "SpeedButton6", 268, "Delete", "edit-delete", QStyle::SP_TrashIcon);
+        PaneStripButton(strip, "SpeedButton1", 212, "Up One Folder", "go-up", QStyle::SP_FileDialogToParent);
+    SpeedButton5 = PaneStripButton(strip, "SpeedButton5", 240, "New Folder", "folder-new",
+                                   QStyle::SP_FileDialogNewFolder);
+    SpeedButton6 = PaneStripButton(strip, "SpeedButton6", 268, "Delete", "edit-delete", QStyle::SP_TrashIcon);
     SpeedButton9 =
-        StripButton(strip, "SpeedButton9", 296, "Refresh", "view-refresh", QStyle::SP_BrowserReload);
+        PaneStripButton(strip, "SpeedButton9", 296, "Refresh", "view-refresh", QStyle::SP_BrowserReload);
     return strip;
 }
 

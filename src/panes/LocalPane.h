@@ -7,6 +7,8 @@
 #include <QTreeView>
 #include <functional>
 
+#include "panes/PaneStrip.h"
+
 class QComboBox;
 class QFileSystemModel;
 class QFileSystemWatcher;
@@ -85,13 +87,10 @@ public:
     int ShellSortColumn() const { return FSortColumn; }
 
     // Text prompts; tests answer them through the hook (false: cancelled).
-    using TPromptHook = std::function<bool(const QString& title, const QString& label, QString& value)>;
     static TPromptHook PromptHook;
 
 private:
     QWidget* BuildStrip(QWidget* pane);
-    QToolButton* StripButton(QWidget* strip, const char* name, int x, const char* hint, const char* icon,
-                             int fallback);
     void BuildList(QWidget* pane);
     void BuildMenus();
     void ConnectSignals();

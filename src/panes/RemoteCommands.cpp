@@ -9,17 +9,11 @@
 #include "panes/RemoteText.h"
 #include "panes/Unit3.h"
 
-TRemotePane::TPromptHook TRemotePane::PromptHook;
+TPromptHook TRemotePane::PromptHook;
 
 bool TRemotePane::Prompt(const QString& title, const QString& label, QString& value)
 {
-    if (PromptHook)
-        return PromptHook(title, label, value);
-    bool ok = false;
-    const QString text = QInputDialog::getText(&FMain, title, label, QLineEdit::Normal, value, &ok);
-    if (ok)
-        value = text;
-    return ok;
+    return PromptForText(&FMain, PromptHook, title, label, value);
 }
 
 void TRemotePane::OpenRemoteEntry()

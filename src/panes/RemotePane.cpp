@@ -92,19 +92,6 @@ TRemotePane::TRemotePane(TMainFrm& main, QWidget* ftpPanel) : QObject(&main), FM
 
 TRemotePane::~TRemotePane() = default;
 
-QToolButton* TRemotePane::StripButton(QWidget* strip, const char* name, int x, const char* hint,
-                                      const char* icon, int fallback)
-{
-    auto* b = new QToolButton(strip);
-    b->setObjectName(QString::fromLatin1(name));
-    b->setGeometry(x, 6, 28, 28);
-    b->setAutoRaise(true);
-    b->setToolTip(QString::fromLatin1(hint));
-    b->setIcon(ThemeIcon(icon, static_cast<QStyle::StandardPixmap>(fallback)));
-    b->setIconSize(QSize(20, 20));
-    return b;
-}
-
 QWidget* TRemotePane::BuildStrip(QWidget* pane)
 {
     auto* strip = new QWidget(pane);
@@ -118,14 +105,14 @@ QWidget* TRemotePane::BuildStrip(QWidget* pane)
     ComboBoxEx1->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     ComboBoxEx1->view()->setTextElideMode(Qt::ElideMiddle);
     SpeedButton2 =
-        StripButton(strip, "SpeedButton2", 212, "Up One Folder", "go-up", QStyle::SP_FileDialogToParent);
-    SpeedButton3 =
-        StripButton(strip, "SpeedButton3", 240, "New Folder", "folder-new", QStyle::SP_FileDialogNewFolder);
+        PaneStripButton(strip, "SpeedButton2", 212, "Up One Folder", "go-up", QStyle::SP_FileDialogToParent);
+    SpeedButton3 = PaneStripButton(strip, "SpeedButton3", 240, "New Folder", "folder-new",
+                                   QStyle::SP_FileDialogNewFolder);
     SpeedButton10 =
-        StripButton(strip, "SpeedButton10", 268, "Refresh", "view-refresh", QStyle::SP_BrowserReload);
-    SpeedButton8 = StripButton(strip, "SpeedButton8", 296, "Permissions", "document-properties",
-                               QStyle::SP_FileDialogInfoView);
-    SpeedButton7 = StripButton(strip, "SpeedButton7", 324, "Delete", "edit-delete", QStyle::SP_TrashIcon);
+        PaneStripButton(strip, "SpeedButton10", 268, "Refresh", "view-refresh", QStyle::SP_BrowserReload);
+    SpeedButton8 = PaneStripButton(strip, "SpeedButton8", 296, "Permissions", "document-properties",
+                                   QStyle::SP_FileDialogInfoView);
+    SpeedButton7 = PaneStripButton(strip, "SpeedButton7", 324, "Delete", "edit-delete", QStyle::SP_TrashIcon);
     return strip;
 }
 

@@ -4,6 +4,8 @@
 #include <QObject>
 #include <QTreeWidget>
 #include <functional>
+
+#include "panes/PaneStrip.h"
 #include <memory>
 #include <string>
 
@@ -108,13 +110,10 @@ public:
     void ComboBoxEx1EndEdit(int index);
 
     // Text prompts; tests answer them through the hook (false: cancelled).
-    using TPromptHook = std::function<bool(const QString& title, const QString& label, QString& value)>;
     static TPromptHook PromptHook;
 
 private:
     QWidget* BuildStrip(QWidget* pane);
-    QToolButton* StripButton(QWidget* strip, const char* name, int x, const char* hint, const char* icon,
-                             int fallback);
     void BuildList(QWidget* pane);
     void BuildPopupMenu();
     void ConnectSignals();
