@@ -15,6 +15,7 @@
 #include "engine/EnginePlatform.h"
 #include "engine/FTPTask.h"
 #include "engine/TaskQueue.h"
+#include "net/TlsTypes.h"
 #include "rtl/Thread.h"
 #include "sites/SiteList.h"
 
@@ -32,6 +33,7 @@ struct TSessionSettings {
     int32_t TransferMode = 0;
     std::string ProxyHost, ProxyUser, ProxyPassword;
     int32_t ProxyPort = 0;
+    TTlsMode Tls = TTlsMode::PlainOnly;
 };
 
 class TFTPThread : public TThread {
