@@ -4,7 +4,8 @@
 // removed at the end.
 //
 // FERRYSTAR_BENCH_BLOCKS="32768,1048576" times our client once per data block size, side by side;
-// FERRYSTAR_BENCH_ROUNDS sets the rounds (default 3).
+// FERRYSTAR_BENCH_ROUNDS sets the rounds (default 3); FERRYSTAR_BENCH_CASES="null,file,upload"
+// picks the cases, FERRYSTAR_BENCH_MODES="passive,active" the modes (default all of each).
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -104,6 +105,19 @@ std::vector<int> BlockSizes()
     if (sizes.empty())
         sizes.push_back(TIdFTP().DataBlockSize);
     return sizes;
+}
+
+// Whether word is in the comma-separated list in the variable; an unset variable holds every word.
+bool Chosen(const char* variable, const std::string& word)
+{
+    const char* text = std::getenv(variable);
+    if (text == nullptr || *text == '\0')
+        return true;
+    std::stringstream list(text);
+    for (std::string item; std::getline(list, item, ',');)
+        if (item == word)
+            return true;
+    return false;
 }
 
 int Rounds()
@@ -247,10 +261,20 @@ int main()
     fs::copy_file(bench.Source, bench.Server.Root() + "/big.bin");
     std::printf("1 GiB transfers on loopback, best of %d interleaved rounds; files in %s\n", bench.RoundCount,
                 fs::temp_directory_path().c_str());
+    struct Case {
+        const char* Key;
+        const char* Title;
+        Kind What;
+    };
+    const Case cases[] = {{"null", "download to null", Kind::ToNull},
+                          {"file", "download to file", Kind::ToFile},
+                          {"upload", "upload", Kind::Upload}};
     for (const bool passive : {true, false}) {
-        bench.Compare("download to null", Kind::ToNull, passive);
-        bench.Compare("download to file", Kind::ToFile, passive);
-        bench.Compare("upload", Kind::Upload, passive);
+        if (!Chosen("FERRYSTAR_BENCH_MODES", passive ? "passive" : "active"))
+            continue;
+        for (const Case& c : cases)
+            if (Chosen("FERRYSTAR_BENCH_CASES", c.Key))
+                bench.Compare(c.Title, c.What, passive);
     }
     return 0;
 }
