@@ -31,3 +31,8 @@ bench_run() {
     exit "$status"
   fi
 }
+
+# bench_load WHEN: one line with the load average, so that figures carry how busy the machine was.
+bench_load() {
+  echo "load average $1: $(cut -d' ' -f1-3 /proc/loadavg) on $(nproc) cores"
+}

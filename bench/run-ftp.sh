@@ -13,5 +13,7 @@ bench_build "$BUILD" ON ftp_bench listing_bench
 FILES=$(mktemp -d /dev/shm/ferrystar-bench-XXXXXX)
 trap 'rm -rf "$FILES"' EXIT
 chmod 755 "$FILES" # the server runs as another user and must reach its folder
+bench_load before
 TMPDIR=$FILES bench_run "$BUILD/bench/ftp_bench"
 bench_run "$BUILD/bench/listing_bench"
+bench_load after

@@ -10,5 +10,7 @@ bench_build "$BUILD" OFF window_bench
 if [ "${1:-}" = "--screenshot" ]; then
   bench_run xvfb-run -a -s '-screen 0 1400x900x24' "$BUILD/bench/window_bench" --screenshot "$(realpath -m "$2")"
 else
+  bench_load before
   QT_QPA_PLATFORM=offscreen bench_run "$BUILD/bench/window_bench"
+  bench_load after
 fi
