@@ -135,7 +135,7 @@ TIdTCPClient& TIdFTP::OpenPassiveChannel()
 {
     std::string host;
     int port = 0;
-    RequestPassive(host, port);
+    RequestDataAddress(host, port);
     // The host the reply names is ignored on purpose: a server must not be able to point the
     // client at a third machine. Data goes to the machine the control connection reaches.
     const std::string peer = ControlPeerIP();
@@ -156,7 +156,7 @@ TIdSimpleServer& TIdFTP::OpenActiveListener()
     server->BoundIP = local;
     server->BoundPort = 0;
     server->StartListening();
-    AnnouncePort(*server->SocketBinding());
+    AnnounceDataAddress(*server->SocketBinding());
     return *server;
 }
 
