@@ -81,6 +81,7 @@ std::vector<std::string> SplitDotted(const std::string& address)
     parts.push_back(address.substr(start));
     return parts;
 }
+
 std::string UpperCase(std::string text)
 {
     for (char& c : text)
