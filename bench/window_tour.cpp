@@ -5,16 +5,19 @@
 // beside this program. With --shots FOLDER (under Xvfb) it saves the screen at every step; without
 // it, it pauses at every step so that a person can watch. scripts/screenshots.sh runs both ways.
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QImage>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPainter>
 #include <QPointer>
 #include <QPushButton>
 #include <QScreen>
+#include <QSplitter>
 #include <QTabWidget>
 #include <QThread>
 #include <QTimer>
@@ -36,7 +39,9 @@
 #include "panes/Unit3.h"
 #include "platform/QtSynchronize.h"
 #include "rtl/AppFolders.h"
+#include "rtl/TempFolder.h"
 #include "sites/ui/Servers.h"
+#include "sites/ui/SiteBox.h"
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
@@ -275,6 +280,10 @@ private:
 
     void Connect()
     {
+        w.LocalPane->SetFolder(QString::fromStdString(FLocal.string()));
+        // A taller report panel than the first run's, as a user would drag it, for the preview.
+        const int height = w.Splitter2->height();
+        w.Splitter2->setSizes({height - 250, 250});
         FAnswers.Then([this](QWidget* dialog) {
             auto* servers = static_cast<TForm4*>(dialog);
             servers->ListView1->setCurrentItem(servers->ListView1->topLevelItem(0));
@@ -322,6 +331,7 @@ private:
         OpenRemote("Downloads", "/Downloads");
         OpenRemote("Big", "/Downloads/Big");
         SelectRemote("ferry-200MB.bin");
+        w.RemoveFinishedTaskRows(); // as the window's timer does, so the new row is at the top
         w.Download2Click();
         ShowTab("Tasks");
         Until(
@@ -333,6 +343,7 @@ private:
         Shot("transfer-running", "the 200 MB download in the task list");
         Until([&] { return Idle(); }, "the download ended", 120);
         fs::remove(FLocal / "Inbox/ferry-200MB.bin");
+        ShowTab("Log");
         RemoteKey(Qt::Key_Backspace);
         ShowsRemote("/Downloads");
         RemoteKey(Qt::Key_Backspace);
@@ -420,8 +431,8 @@ private:
     {
         SelectRemote("Voyage 2026");
         FAnswers.Then([this](QWidget* dialog) {
-            Shot("step-11-delete", "Delete asks first");
-            DialogAnswers::Click(dialog, "Yes");
+            Shot("step-11-delete", "Delete asks first; All answers for everything inside");
+            DialogAnswers::Click(dialog, "All");
         });
         RemoteKey(Qt::Key_Delete);
         Until([&] { return Row("Voyage 2026") == nullptr && Idle(); }, "the tree is gone", 60);
