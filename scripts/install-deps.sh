@@ -18,7 +18,7 @@ run_packages=(
 )
 test_packages=(
   googletest libgtest-dev libgmock-dev
-  vsftpd libpam-pwdfile python3 python3-pyftpdlib ftp-proxy
+  vsftpd libpam-pwdfile python3 python3-pyftpdlib ftp-proxy imagemagick
   desktop-file-utils appstream lintian dpkg-dev
 )
 demo_packages=(python3 python3-pyftpdlib imagemagick)
