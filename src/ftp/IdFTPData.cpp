@@ -3,6 +3,7 @@
 #include <chrono>
 #include <vector>
 
+#include "ftp/AsciiTransfer.h"
 #include "ftp/IdFTP.h"
 
 namespace {
@@ -360,7 +361,10 @@ void TIdFTP::SendActive(const std::string& command, TStream& stream)
 void TIdFTP::SendStreamTolerant(TIdTCPConnection& channel, TStream& stream, bool rewind)
 {
     try {
-        channel.SendStream(stream, rewind);
+        if (FTransferType == ftASCII)
+            SendAsciiStream(channel, stream, rewind);
+        else
+            channel.SendStream(stream, rewind);
     } catch (const EIdException& e) {
         // After our own abort the send fails by design; the transfer goes on to read the
         // server's replies so that the control connection stays in step.
