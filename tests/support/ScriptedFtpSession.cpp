@@ -136,13 +136,22 @@ std::vector<std::string> ScriptedFtpSession::Commands() const
     return FServer.Commands();
 }
 
-void ScriptLogin(ScriptedFtpSession& s)
+void ScriptLogin(ScriptedFtpSession& s, const std::string& featReply)
 {
     s.Reply("220 scripted server ready");
     s.Expect("USER anna", "331 Password required.");
     s.Expect("PASS secret", "230 Logged in.");
     s.Expect("TYPE I", "200 Type set.");
     s.Expect("SYST", "215 UNIX Type: L8");
+    s.Expect("FEAT", featReply);
+}
+
+std::string FeatReply(const std::vector<std::string>& features)
+{
+    std::string reply = "211-Features:\r\n";
+    for (const std::string& feature : features)
+        reply += " " + feature + "\r\n";
+    return reply + "211 End";
 }
 
 RecordingClient::RecordingClient(int port)

@@ -25,6 +25,8 @@ def main():
     handler.authorizer = authorizer
     handler.passive_ports = range(args.passive_first, args.passive_last + 1)
     handler.masquerade_address = "127.0.0.1"
+    # Names that are not UTF-8 (Latin-1 bytes) are served and taken back as the same bytes.
+    handler.unicode_errors = "surrogateescape"
     server = FTPServer(("127.0.0.1", args.port), handler)
     server.serve_forever()
 

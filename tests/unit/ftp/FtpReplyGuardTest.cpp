@@ -16,7 +16,8 @@ ScriptedFtpServer& Login(ScriptedFtpServer& s)
         .Expect("USER u", "331 password")
         .Expect("PASS p", "230 in")
         .Expect("TYPE I", "200 binary")
-        .Expect("SYST", "215 UNIX Type: L8");
+        .Expect("SYST", "215 UNIX Type: L8")
+        .Expect("FEAT", "502 Not implemented.");
 }
 
 void Connect(TIdFTP& ftp, int port, int replyTimeoutMs = 60000)
