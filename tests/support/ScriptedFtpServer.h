@@ -189,8 +189,10 @@ private:
 // The PASV reply text for a data port on the given dotted host.
 std::string PassiveReply(const std::string& host, int port);
 
-// The server side of the plain login that a RecordingClient makes; FEAT gets featReply.
-void ScriptLogin(ScriptedFtpSession& s, const std::string& featReply = "502 Not implemented.");
+// The server side of the plain login that a RecordingClient makes, FEAT refused; or FEAT
+// answered with featReply.
+void ScriptLogin(ScriptedFtpSession& s);
+void ScriptLoginWithFeatures(ScriptedFtpSession& s, const std::string& featReply);
 // A FEAT reply listing the features, one per line with a leading space.
 std::string FeatReply(const std::vector<std::string>& features);
 

@@ -136,7 +136,12 @@ std::vector<std::string> ScriptedFtpSession::Commands() const
     return FServer.Commands();
 }
 
-void ScriptLogin(ScriptedFtpSession& s, const std::string& featReply)
+void ScriptLogin(ScriptedFtpSession& s)
+{
+    ScriptLoginWithFeatures(s, "502 Not implemented.");
+}
+
+void ScriptLoginWithFeatures(ScriptedFtpSession& s, const std::string& featReply)
 {
     s.Reply("220 scripted server ready");
     s.Expect("USER anna", "331 Password required.");

@@ -53,7 +53,7 @@ TEST(FtpFeatures, FeatRepliesAndWhatTheyOffer)
     for (const Case& k : cases) {
         SCOPED_TRACE(k.name);
         ScriptedFtpServer server([&](ScriptedFtpSession& s) {
-            ScriptLogin(s, k.featReply);
+            ScriptLoginWithFeatures(s, k.featReply);
             if (!k.optsReply.empty())
                 s.Expect("OPTS UTF8 ON", k.optsReply);
             s.Expect("NOOP", "200 in step");
@@ -92,7 +92,7 @@ TEST(FtpFeatures, ResumedDownloadsAppendAndNeverCutWhatIsThere)
         std::ofstream(local, std::ios::binary) << "abcd";
         const bool accepted = k.restReply[0] == '3';
         ScriptedFtpServer server([&](ScriptedFtpSession& s) {
-            ScriptLogin(s, FeatReply({"REST STREAM"}));
+            ScriptLoginWithFeatures(s, FeatReply({"REST STREAM"}));
             s.Expect("PASV", PassiveReply("127.0.0.1", s.ListenForData()));
             const int fd = s.AcceptData();
             s.Expect("REST 4", k.restReply);
@@ -132,7 +132,7 @@ TEST(FtpFeatures, AResumeNeverWritesThroughALinkOrInAsciiMode)
     std::ofstream(target, std::ios::binary) << "kept";
     std::filesystem::create_symlink(target, link);
     ScriptedFtpServer server([](ScriptedFtpSession& s) {
-        ScriptLogin(s, FeatReply({"REST STREAM"}));
+        ScriptLoginWithFeatures(s, FeatReply({"REST STREAM"}));
         s.Expect("TYPE A", "200 ascii");
         s.Expect("NOOP", "200 nothing else was sent");
     });
