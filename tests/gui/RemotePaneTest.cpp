@@ -630,6 +630,13 @@ TEST_F(RemotePanePyftpd, NamesInAnyScriptGoBackAsTheServerSentThem)
         ASSERT_TRUE(
             WaitUntil([&] { return !fs::exists(server.Root() + "/" + k.renamed) && w.Worker->IsIdle(); }));
     }
+    // A typed folder name goes out as UTF-8 too.
+    promptAnswers << QString::fromUtf8("\xd0\xbf\xd0\xb0\xd0\xbf\xd0\xba\xd0\xb0");
+    Key(w, Qt::Key_F7);
+    EXPECT_TRUE(WaitUntil([&] {
+        return fs::is_directory(server.Root() + "/\xd0\xbf\xd0\xb0\xd0\xbf\xd0\xba\xd0\xb0") &&
+               w.Worker->IsIdle();
+    }));
 }
 
 #include "RemotePaneTest.moc"
