@@ -33,7 +33,7 @@ ScriptedFtpServer& ScriptLogin(ScriptedFtpServer& s)
         .Expect("PASS p", "230 in")
         .Expect("TYPE I", "200 binary")
         .Expect("SYST", "215 UNIX Type: L8")
-        .Expect("FEAT", "502 Not implemented.");
+        .Expect("FEAT", "502 Not implemented."); // some scripts close or go silent next
 }
 
 } // namespace

@@ -20,8 +20,7 @@ ScriptedFtpServer& LoginScript(ScriptedFtpServer& s)
         .Expect("USER u", "331 password")
         .Expect("PASS p", "230 in")
         .Expect("TYPE I", "200 binary")
-        .Expect("SYST", "215 UNIX Type: L8")
-        .Expect("FEAT", "502 Not implemented.");
+        .Expect("SYST", "215 UNIX Type: L8");
 }
 
 ScriptedFtpServer& RootListingScript(ScriptedFtpServer& s)

@@ -74,8 +74,7 @@ ScriptedFtpServer& Login(ScriptedFtpServer& s, const std::string& greeting)
         .Expect("USER u", "331 password")
         .Expect("PASS p", "230 in")
         .Expect("TYPE I", "200 binary")
-        .Expect("SYST", "215 UNIX Type: L8")
-        .Expect("FEAT", "502 Not implemented.");
+        .Expect("SYST", "215 UNIX Type: L8");
 }
 
 // The data connection of the next transfer command, in either mode.

@@ -59,7 +59,7 @@ void ScriptedFtpSession::Reply(const std::string& text)
     SendAll(FControl, text + "\r\n");
 }
 
-std::string ScriptedFtpSession::ReadCommand()
+std::string ScriptedFtpSession::ReadCommand(bool answerFeat)
 {
     for (;;) {
         const size_t lf = FPending.find('\n');
@@ -69,6 +69,10 @@ std::string ScriptedFtpSession::ReadCommand()
             if (!line.empty() && line.back() == '\r')
                 line.pop_back();
             FServer.Record(line);
+            if (answerFeat && line == "FEAT") {
+                Reply(kNoFeatures);
+                continue;
+            }
             return line;
         }
         if (!WaitReadable(FControl, static_cast<int>(kWait.count())))
@@ -83,7 +87,7 @@ std::string ScriptedFtpSession::ReadCommand()
 
 void ScriptedFtpSession::Expect(const std::string& command, const std::string& reply)
 {
-    EXPECT_EQ(ReadCommand(), command);
+    EXPECT_EQ(ReadCommand(command != "FEAT"), command);
     if (!reply.empty())
         Reply(reply);
 }

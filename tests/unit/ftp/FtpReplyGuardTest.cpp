@@ -16,8 +16,7 @@ ScriptedFtpServer& Login(ScriptedFtpServer& s)
         .Expect("USER u", "331 password")
         .Expect("PASS p", "230 in")
         .Expect("TYPE I", "200 binary")
-        .Expect("SYST", "215 UNIX Type: L8")
-        .Expect("FEAT", "502 Not implemented.");
+        .Expect("SYST", "215 UNIX Type: L8");
 }
 
 void Connect(TIdFTP& ftp, int port, int replyTimeoutMs = 60000)
