@@ -14,6 +14,7 @@
 #include "ftp/IdFTP.h"
 #include "panes/LocalPane.h"
 #include "panes/RemotePane.h"
+#include "panes/RemoteText.h"
 #include "platform/Icons.h"
 #include "preview/ImageFiles.h"
 #include "preview/ImagePreview.h"
@@ -30,7 +31,7 @@ void TMainFrm::AttachWorkerHandlers()
 {
     TFTPThread& w = *Worker;
     w.OnLog = [this] { StatusPanel0->setText(QString::fromLocal8Bit(Worker->FStatusText)); };
-    w.OnProtocolLine = [this] { AppendLog(QString::fromLocal8Bit(Worker->FProtocolLine)); };
+    w.OnProtocolLine = [this] { AppendLog(DisplayName(Worker->FProtocolLine)); };
     w.OnConnected = [this] { WorkerConnected(); };
     w.OnTaskAdded = [this](const TTaskPtr& task) { ListView2->TaskAdded(task); };
     w.OnProgress = [this] { ListView2->Progress(); };
@@ -63,16 +64,18 @@ void TMainFrm::WorkerDownloaded()
         ImagePreview->ShowImage(QString::fromLocal8Bit(local));
 }
 
-// All holds until the worker's queue runs empty; the worker resets it then.
+// All holds until the worker's queue runs empty; the worker resets it then. Resume is for this
+// file only.
 void TMainFrm::AskOverwrite()
 {
     const TAnswer a =
         Questions::Ask(this,
                        QStringLiteral("File ") + QString::fromLocal8Bit(Worker->FCurrent->Destination) +
                            QStringLiteral(" already exits. Overwrite?"),
-                       true);
+                       true, Worker->FResumeOffered);
     Worker->FAnswerYes = a != mrNo;
     Worker->FAnswerAll = a == mrAll;
+    Worker->FAnswerResume = a == mrResume;
 }
 
 void TMainFrm::SetRemoteButtons(bool enabled)

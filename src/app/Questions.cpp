@@ -6,14 +6,18 @@
 Questions::TAskHook Questions::AskHook;
 Questions::TMessageHook Questions::MessageHook;
 
-TAnswer Questions::Ask(QWidget* owner, const QString& text, bool withAll)
+TAnswer Questions::Ask(QWidget* owner, const QString& text, bool withAll, bool withResume)
 {
-    if (AskHook)
-        return AskHook(text, withAll);
+    if (AskHook) {
+        const TAnswer a = AskHook(text, withAll);
+        return a == mrResume && !withResume ? mrNo : a;
+    }
     QMessageBox box(QMessageBox::Question, QStringLiteral("Confirm"), text, QMessageBox::NoButton, owner);
     QPushButton* yes = box.addButton(QMessageBox::Yes);
     QPushButton* no = box.addButton(QMessageBox::No);
     QPushButton* all = withAll ? box.addButton(QStringLiteral("All"), QMessageBox::YesRole) : nullptr;
+    QPushButton* resume =
+        withResume ? box.addButton(QStringLiteral("Resume"), QMessageBox::YesRole) : nullptr;
     box.setDefaultButton(yes);
     box.setEscapeButton(no);
     box.exec();
@@ -21,6 +25,8 @@ TAnswer Questions::Ask(QWidget* owner, const QString& text, bool withAll)
         return mrYes;
     if (all != nullptr && box.clickedButton() == all)
         return mrAll;
+    if (resume != nullptr && box.clickedButton() == resume)
+        return mrResume;
     return mrNo;
 }
 

@@ -5,16 +5,17 @@
 
 class QWidget;
 
-enum TAnswer { mrYes, mrNo, mrAll };
+enum TAnswer { mrYes, mrNo, mrAll, mrResume };
 
 namespace Questions {
-// Yes and No, or Yes, No and All; closing the box counts as No.
+// Yes and No, or Yes, No and All, each with Resume when offered; closing the box counts as No.
 using TAskHook = std::function<TAnswer(const QString& text, bool withAll)>;
 using TMessageHook = std::function<void(const QString& text)>;
 extern TAskHook AskHook;
 extern TMessageHook MessageHook;
 
-TAnswer Ask(QWidget* owner, const QString& text, bool withAll = false);
+// A hook's Resume counts as No where Resume was not offered.
+TAnswer Ask(QWidget* owner, const QString& text, bool withAll = false, bool withResume = false);
 void Message(QWidget* owner, const QString& text);
 // An error box; tests see it through MessageHook as well.
 void Error(QWidget* owner, const QString& text);

@@ -164,12 +164,13 @@ bool TFTPThread::OnWorker() const
 }
 
 // Asleep the worker still looks at its session now and then, so that a server that closed an
-// idle connection is noticed without the window touching the socket.
+// idle connection is noticed without the window touching the socket, and keeps it alive.
 void TFTPThread::Sleep()
 {
     FAnswerYes = false;
     FAnswerAll = false;
     constexpr auto kProbeEvery = std::chrono::milliseconds(100);
+    auto idleSince = std::chrono::steady_clock::now();
     std::unique_lock<std::mutex> g(FWakeLock);
     FSleeping = true;
     while (!Terminated() && FQueue.IsEmpty()) {
@@ -181,7 +182,8 @@ void TFTPThread::Sleep()
         }
         if (FWakeSignal.wait_for(g, kProbeEvery) == std::cv_status::timeout && FLastKnownConnected) {
             g.unlock();
-            ProbeSession();
+            if (ProbeSession())
+                KeepAlive(idleSince);
             g.lock();
         }
     }

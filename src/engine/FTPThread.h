@@ -89,6 +89,9 @@ public:
     void SetReconnectWait(int milliseconds) { FReconnectWaitMs = milliseconds; }
     // Reconnection attempts in a row before the waiting tasks are given up.
     static constexpr int kReconnectAttempts = 3;
+    // Idle this long with a session, the worker sends NOOP so that the server keeps it; 0: never.
+    void SetKeepAliveInterval(int milliseconds) { FKeepAliveMs = milliseconds; }
+    static constexpr int kDefaultKeepAliveMs = 60000;
 
     // ---- fields the window reads inside notifications
     TTaskQueue FQueue;
@@ -102,6 +105,10 @@ public:
     std::atomic<bool> FAnswerYes{false};
     std::atomic<bool> FAnswerAll{false};
     std::atomic<bool> FAutoType{true};
+    // Inside OnFileExists: whether the question may offer Resume; the window answers Resume
+    // with FAnswerYes and FAnswerResume.
+    bool FResumeOffered = false;
+    std::atomic<bool> FAnswerResume{false};
     int64_t FTotalBytes = 0;
     float FProgress = 0;
     float FSpeed = 0;
@@ -177,6 +184,8 @@ private:
     void RemoveTree(std::string path, int depth = 0); // a copy: deleting files rewrites FCurrent->Source
     void DoGet();
     void GetFile(const TFTPFileInfo& info);
+    void OverwriteOrResume(bool regularFile, int64_t localSize);
+    void KeepAlive(std::chrono::steady_clock::time_point& idleSince);
     void GetFolder(const TFTPFileInfo& info);
     void DoPut();
     void PutFolder();
@@ -205,6 +214,7 @@ private:
     std::atomic<bool> FGivenUp{false};
     std::atomic<int> FUserConnects{0};
     std::atomic<int> FReconnectWaitMs{1000};
+    std::atomic<int> FKeepAliveMs{kDefaultKeepAliveMs};
     mutable std::mutex FErrorsLock;
     std::vector<std::string> FErrors;
     mutable std::mutex FSettingsLock;
@@ -216,6 +226,10 @@ private:
     std::thread FWatchdog;
     std::atomic<bool> FWatchdogStop{false};
 };
+
+// Whether an existing local file may be resumed rather than replaced: a regular file shorter
+// than the remote one (whose size is known), a server that listed REST STREAM, binary mode.
+bool CanOfferResume(bool regularFile, int64_t localSize, int64_t remoteSize, bool restStream, bool binary);
 
 // The password written into a site that has none.
 extern const char* const kAnonymousPassword;

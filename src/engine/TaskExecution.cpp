@@ -148,8 +148,7 @@ void TFTPThread::GetFile(const TFTPFileInfo&)
     struct stat st {};
     const bool exists = ::lstat(FCurrent->Destination.c_str(), &st) == 0;
     if (exists) {
-        if (Confirm(OnFileExists))
-            FFTP->DownloadToFile(FCurrent->Source, FCurrent->Destination, true);
+        OverwriteOrResume(S_ISREG(st.st_mode), st.st_size);
     } else {
         FFTP->DownloadToFile(FCurrent->Source, FCurrent->Destination, false);
     }

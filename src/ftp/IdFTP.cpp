@@ -67,6 +67,7 @@ void TIdFTP::ConnectAndLogin(bool autoLogin, int timeoutMs)
             FSystemDescription = "Unknown";
         else
             FSystemDescription = LastReply().Text.Count() > 0 ? LastReply().Text[0] : std::string();
+        AskFeatures();
         DoStatus(ftpReady, RSFTPStatusReady);
     } catch (...) {
         Disconnect();

@@ -12,6 +12,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "ftp/IdFTPCommon.h"
 #include "ftp/IdFTPList.h"
@@ -104,6 +105,15 @@ public:
     // -1 when the server gives no readable size.
     int64_t RemoteFileSize(const std::string& name);
 
+    // Features and resumed downloads (IdFTPFeatures.cpp).
+    // Whether the last login's FEAT reply listed the feature ("UTF8", "REST STREAM", "MLST"),
+    // compared without case; a listed "MLST type*;size*;" also counts as "MLST".
+    bool Supports(const std::string& feature) const;
+    const std::vector<std::string>& Features() const { return FFeatures; }
+    // Appends the rest of the remote file to the local one, which holds its first bytes: REST
+    // with the local size, then RETR. The bytes already there are never changed.
+    void ResumeToFile(const std::string& remoteName, const std::string& localPath);
+
 private:
     void LoginExchange(const std::string& name, const std::string& password);
     void SetDataChannel(TIdTCPConnection* channel);
@@ -134,6 +144,8 @@ private:
     std::string TimeoutText() const;
     void NoteAnnouncedSize();
     void CheckDownloadComplete(const std::string& remoteName, int64_t received);
+    void AskFeatures();
+    void SendPendingRestart(const std::string& command);
 
     TIdFTPTransferType FTransferType = ftBinary;
     TIdFtpProxySettings FProxySettings;
@@ -153,6 +165,9 @@ private:
     std::string FSizeName;
     int64_t FSizeAnswer = -1;
     int64_t FAnnouncedSize = -1;
+    std::vector<std::string> FFeatures; // upper case, as listed by FEAT
+    int64_t FResumeOffset = 0;          // the bytes a resumed download already has
+    bool FRestartOwed = false;          // REST goes before the resumed download's RETR
 };
 
 // The host and port a PASV reply line names. A piece that is not a number raises EConvertError;
@@ -163,3 +178,5 @@ void ParsePassiveReply(const std::string& line, std::string& host, int& port);
 int ParseExtendedPassiveReply(const std::string& line);
 // The 64-bit size of a SIZE reply's text, -1 when it holds none.
 int64_t ParseSizeReply(const std::string& text);
+// The features of a FEAT reply's lines (codes included), upper case, at most 100.
+std::vector<std::string> ParseFeatureReply(const TStringList& lines);

@@ -68,3 +68,9 @@ class EIdFTPListingTooLarge : public EIdException {
 public:
     EIdFTPListingTooLarge() : EIdException(RSFTPListingTooLarge) {}
 };
+
+// A server that lists REST STREAM and then refuses REST: the partial file stays as it was.
+class EIdFTPResumeRefused : public EIdProtocolReplyError {
+public:
+    using EIdProtocolReplyError::EIdProtocolReplyError;
+};

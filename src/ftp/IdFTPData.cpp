@@ -228,6 +228,7 @@ void TIdFTP::SkipLateAbortReply()
 
 void TIdFTP::WriteTransferCommand(const std::string& command)
 {
+    SendPendingRestart(command);
     FPendingReply = prCommand;
     WriteLine(command);
 }

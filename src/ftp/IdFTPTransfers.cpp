@@ -113,8 +113,9 @@ void TIdFTP::CheckDownloadComplete(const std::string& remoteName, int64_t receiv
     const int64_t sizeAnswer = FSizeName == remoteName ? FSizeAnswer : -1;
     FSizeName.clear();
     const int64_t expected = FAnnouncedSize >= 0 ? FAnnouncedSize : sizeAnswer;
-    // In ASCII mode line ends change the count; an abort was asked for.
-    if (FTransferType != ftBinary || FAbortRequested || expected < 0 || received >= expected)
+    // In ASCII mode line ends change the count; an abort was asked for. A resumed download's
+    // sizes count the whole file.
+    if (FTransferType != ftBinary || FAbortRequested || expected < 0 || FResumeOffset + received >= expected)
         return;
     throw EIdFTPTransferIncomplete(IdFormat(RSFTPTransferIncomplete, static_cast<long long>(received),
                                             static_cast<long long>(expected)));

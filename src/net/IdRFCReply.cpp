@@ -29,6 +29,7 @@ void TIdRFCReply::Clear()
     FNumericCode = 0;
     FTextCode.clear();
     Text.Clear();
+    Lines.Clear();
 }
 
 void TIdRFCReply::Assign(const TIdRFCReply& source)
@@ -36,6 +37,7 @@ void TIdRFCReply::Assign(const TIdRFCReply& source)
     FNumericCode = source.FNumericCode;
     FTextCode = source.FTextCode;
     Text.Assign(source.Text);
+    Lines.Assign(source.Lines);
 }
 
 void TIdRFCReply::ParseReply(const TStringList& lines)
@@ -43,6 +45,7 @@ void TIdRFCReply::ParseReply(const TStringList& lines)
     Clear();
     if (lines.Count() == 0)
         return;
+    Lines.Assign(lines);
     std::string code = IdTrim(lines[0].substr(0, 4));
     if (code.size() == 4 && code[3] == '-')
         code.resize(3);

@@ -13,6 +13,8 @@ public:
     // A non-empty value also sets NumericCode (0 when it is not a number).
     void SetTextCode(const std::string& value);
     TStringList Text;
+    // The reply's lines as read (trimmed), codes included: FEAT lists its features between them.
+    TStringList Lines;
 
     void Clear();
     void Assign(const TIdRFCReply& source);

@@ -31,6 +31,7 @@
 #include "platform/FileIcons.h"
 #include "sites/ui/SiteBox.h"
 #include "support/FtpTestUser.h"
+#include "support/PyftpdServer.h"
 #include "support/TempDir.h"
 #include "support/VsftpdServer.h"
 
@@ -218,9 +219,10 @@ void SetTimes(const std::string& path, time_t when)
     ::utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW);
 }
 
-class RemotePaneVsftpd : public ::testing::Test {
+// The window connected to a real server: vsftpd, or pyftpdlib.
+template <typename Server> class RemotePaneOn : public ::testing::Test {
 protected:
-    VsftpdServer server;
+    Server server;
     TempDir app, tmp;
     ScriptedAnswers answers;
     UsLocale us;
@@ -309,6 +311,8 @@ protected:
         return n;
     }
 };
+using RemotePaneVsftpd = RemotePaneOn<VsftpdServer>;
+using RemotePanePyftpd = RemotePaneOn<PyftpdServer>;
 
 } // namespace
 
@@ -574,6 +578,65 @@ TEST_F(RemotePaneVsftpd, ANameThatIsNotUtf8GoesBackAsReceived)
     Key(w, Qt::Key_F8);
     ASSERT_TRUE(WaitUntil([&] { return !fs::exists(server.Root() + "/" + other) && w.Worker->IsIdle(); }));
     EXPECT_EQ(Row(w, QString::fromLatin1("\xe9t\xe9.txt")), nullptr);
+}
+
+// Names in several scripts and one that is not UTF-8: shown readable, and downloaded, renamed
+// and deleted with the server's own bytes; a typed name goes out as UTF-8.
+TEST_F(RemotePanePyftpd, NamesInAnyScriptGoBackAsTheServerSentThem)
+{
+    struct Case {
+        std::string raw;     // the name's bytes on the server's disk
+        QString shown;       // as the list shows it
+        QString typed;       // the new name the user types
+        std::string renamed; // its bytes on disk afterwards
+    };
+    const Case cases[] = {
+        {"\xd0\xbf\xd1\x80\xd0\xb8\xd0\xb2\xd0\xb5\xd1\x82.txt",
+         QString::fromUtf8("\xd0\xbf\xd1\x80\xd0\xb8\xd0\xb2\xd0\xb5\xd1\x82.txt"),
+         QString::fromUtf8("\xd0\xbd\xd0\xbe\xd0\xb2\xd1\x8b\xd0\xb9.txt"),
+         "\xd0\xbd\xd0\xbe\xd0\xb2\xd1\x8b\xd0\xb9.txt"},
+        {"\xe6\x96\x87\xe4\xbb\xb6.txt", QString::fromUtf8("\xe6\x96\x87\xe4\xbb\xb6.txt"),
+         QString::fromUtf8("\xe6\x96\xb0.txt"), "\xe6\x96\xb0.txt"},
+        {"\xf0\x9f\x98\x80.txt", QString::fromUtf8("\xf0\x9f\x98\x80.txt"),
+         QString::fromUtf8("\xf0\x9f\x8e\x89.txt"), "\xf0\x9f\x8e\x89.txt"},
+        {"caf\xe9.txt", QString::fromUtf8("caf\xc3\xa9.txt"), QString::fromUtf8("th\xc3\xa9.txt"),
+         "th\xc3\xa9.txt"},
+    };
+    for (size_t i = 0; i < std::size(cases); ++i)
+        std::ofstream(server.Root() + "/" + cases[i].raw, std::ios::binary) << "contents " << i;
+    TMainFrm& w = Connect();
+    TempDir downloads;
+    const std::string local = downloads.Path();
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        const Case& k = cases[i];
+        SCOPED_TRACE(k.shown.toStdString());
+        TRemoteRow* row = Row(w, k.shown);
+        ASSERT_NE(row, nullptr);
+        ASSERT_EQ(row->Info->Name, k.raw);
+        const std::string copy = local + "/" + std::to_string(i);
+        w.Worker->AddGet(row->Info.get(), copy);
+        ASSERT_TRUE(WaitUntil([&] { return fs::exists(copy) && w.Worker->IsIdle(); }));
+        std::ifstream in(copy, std::ios::binary);
+        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "contents " + std::to_string(i));
+
+        Select(w, {k.shown});
+        RenameTo(w, k.typed);
+        ASSERT_TRUE(WaitUntil([&] { return Row(w, k.typed) != nullptr && w.Worker->IsIdle(); }));
+        EXPECT_FALSE(fs::exists(server.Root() + "/" + k.raw));
+        EXPECT_TRUE(fs::exists(server.Root() + "/" + k.renamed));
+
+        Select(w, {k.typed});
+        Key(w, Qt::Key_F8);
+        ASSERT_TRUE(
+            WaitUntil([&] { return !fs::exists(server.Root() + "/" + k.renamed) && w.Worker->IsIdle(); }));
+    }
+    // A typed folder name goes out as UTF-8 too.
+    promptAnswers << QString::fromUtf8("\xd0\xbf\xd0\xb0\xd0\xbf\xd0\xba\xd0\xb0");
+    Key(w, Qt::Key_F7);
+    EXPECT_TRUE(WaitUntil([&] {
+        return fs::is_directory(server.Root() + "/\xd0\xbf\xd0\xb0\xd0\xbf\xd0\xba\xd0\xb0") &&
+               w.Worker->IsIdle();
+    }));
 }
 
 #include "RemotePaneTest.moc"

@@ -12,6 +12,7 @@
 #include <QDragMoveEvent>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -19,6 +20,7 @@
 #include <QTimer>
 #include <QTreeWidget>
 #include <QUrl>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
@@ -480,4 +482,49 @@ TEST_F(Transfers, AUserSessionFromConnectToClose)
     ASSERT_EQ(saved.Sites.Count(), 1);
     EXPECT_EQ(saved.Sites.Get(0).PortNumber, server.Port());
     EXPECT_TRUE(answers.Messages.isEmpty()) << answers.Messages.join('|').toStdString();
+}
+
+// The real box: Resume is a fourth button only for a local file shorter than the server's
+// (vsftpd lists REST STREAM), and it appends the rest.
+TEST_F(Transfers, TheOverwriteQuestionOffersResumeForAShorterFile)
+{
+    const std::string remote = "0123456789";
+    server.PutFile("r.bin", remote);
+    TMainFrm& w = Connect();
+    Questions::AskHook = nullptr; // the box itself is under test
+    struct Case {
+        std::string local;
+        QStringList buttons;
+        QString click;
+        std::string after;
+    };
+    const Case cases[] = {
+        {"0123", {"Yes", "No", "All", "Resume"}, "Resume", remote},
+        {"abcdefghij", {"Yes", "No", "All"}, "No", "abcdefghij"},
+        {"abcdefghijkl", {"Yes", "No", "All"}, "No", "abcdefghijkl"},
+    };
+    for (const Case& k : cases) {
+        WriteFile(local.Path() + "/r.bin", k.local);
+        QStringList shown;
+        QTimer clicker;
+        QObject::connect(&clicker, &QTimer::timeout, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (box == nullptr || !shown.isEmpty())
+                return;
+            for (QAbstractButton* b : box->buttons())
+                shown << b->text().remove('&');
+            for (QAbstractButton* b : box->buttons())
+                if (b->text().remove('&') == k.click)
+                    b->click();
+        });
+        clicker.start(20);
+        Select(w, {"r.bin"});
+        w.Download2Click();
+        ASSERT_TRUE(WaitUntil([&] { return !shown.isEmpty() && w.Worker->IsIdle(); }));
+        std::sort(shown.begin(), shown.end());
+        QStringList expected = k.buttons;
+        std::sort(expected.begin(), expected.end());
+        EXPECT_EQ(shown, expected) << k.local;
+        EXPECT_EQ(ReadFile(local.Path() + "/r.bin"), k.after) << k.local;
+    }
 }

@@ -32,7 +32,8 @@ ScriptedFtpServer& ScriptLogin(ScriptedFtpServer& s)
         .Expect("USER u", "331 password")
         .Expect("PASS p", "230 in")
         .Expect("TYPE I", "200 binary")
-        .Expect("SYST", "215 UNIX Type: L8");
+        .Expect("SYST", "215 UNIX Type: L8")
+        .Expect("FEAT", "502 Not implemented."); // some scripts close or go silent next
 }
 
 } // namespace

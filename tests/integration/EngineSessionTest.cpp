@@ -15,8 +15,8 @@
 #include "support/FtpTestUser.h"
 #include "support/LoopbackPorts.h"
 #include "support/ScriptedFtpServer.h"
-#include "support/ThreadState.h"
 #include "support/SessionKiller.h"
+#include "support/ThreadState.h"
 #include "support/VsftpdServer.h"
 
 namespace fs = std::filesystem;
@@ -200,6 +200,7 @@ TEST(EngineAnonymous, EmptyLoginConnectsAsAnonymousAndTheRecordKeepsIt)
         .Expect(std::string("PASS ") + kAnonymousPassword, "230 welcome")
         .ExpectPrefix("TYPE", "200 ok")
         .Expect("SYST", "215 UNIX Type: L8")
+        .Expect("FEAT", "502 Not implemented.")
         .GoSilent();
     s.Start();
     EngineHarness h;

@@ -57,7 +57,9 @@ EngineHarness::EngineHarness()
         Worker->FAnswerAll = Answer == 'a';
     };
     w.OnFileExists = [this, ask] {
+        ResumeOffers.push_back(Worker->FResumeOffered);
         ask("File " + Worker->FCurrent->Destination + " already exits. Overwrite?");
+        Worker->FAnswerResume = Answer == 'r';
     };
     w.OnConfirmDelete = [this, ask] {
         ask("Are you sure you want to delete " + Worker->FCurrent->Source + "?");

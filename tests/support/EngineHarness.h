@@ -45,8 +45,10 @@ public:
     std::vector<std::string> ProtocolLines;
     std::vector<TaskRow> Rows;
     std::vector<std::string> Questions;
-    // The answer given to each question: 'y', 'n' or 'a'.
+    // The answer given to each question: 'y', 'n', 'a', or 'r' (Resume, where offered).
     char Answer = 'y';
+    // For each overwrite question: whether it offered Resume.
+    std::vector<bool> ResumeOffers;
     int ConnectFailures = 0;
     std::string LastConnectError;
     int Listings = 0;

@@ -18,6 +18,10 @@
 
 class ScriptedFtpServer;
 
+// The answer to a FEAT that a script does not expect: a server without FEAT, as most scripts
+// play. The command is still recorded.
+inline constexpr const char* kNoFeatures = "502 Command not implemented.";
+
 // The server side of one control connection, for scripts written as a function.
 class ScriptedFtpSession {
 public:
@@ -29,7 +33,8 @@ public:
     // Sends text followed by CR LF (text may hold several lines separated by CR LF).
     void Reply(const std::string& text);
     // The next command line without CR LF; "<closed>" when the client closed, "<timeout>" after 10 s.
-    std::string ReadCommand();
+    // A FEAT that the script does not expect is answered with kNoFeatures and skipped.
+    std::string ReadCommand(bool answerFeat = true);
     // Reads a command, checks it (gtest failure otherwise) and sends the reply (when not empty).
     void Expect(const std::string& command, const std::string& reply);
     // Whether the client closed the control connection within the wait, sending nothing more.
@@ -130,6 +135,7 @@ private:
     void Record(const std::string& line);
     bool Play(const Step& step);
     bool ExpectLine(const Step& step);
+    bool ReadExpected(const Step& step, std::string& line);
     bool SendText(int fd, const std::string& bytes);
     bool SendReply(const std::string& reply);
     bool ReadLine(std::string& line);
@@ -191,8 +197,12 @@ std::string PassiveReply(const std::string& host, int port);
 // The EPSV reply text for a data port: "229 Entering Extended Passive Mode (|||port|)".
 std::string ExtendedPassiveReply(int port);
 
-// The server side of the plain login that a RecordingClient makes.
+// The server side of the plain login that a RecordingClient makes, FEAT refused; or FEAT
+// answered with featReply.
 void ScriptLogin(ScriptedFtpSession& s);
+void ScriptLoginWithFeatures(ScriptedFtpSession& s, const std::string& featReply);
+// A FEAT reply listing the features, one per line with a leading space.
+std::string FeatReply(const std::vector<std::string>& features);
 
 // An FTP client for the scripted server that records its statuses.
 struct RecordingClient {

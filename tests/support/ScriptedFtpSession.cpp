@@ -64,7 +64,7 @@ void ScriptedFtpSession::Reply(const std::string& text)
     SendAll(FControl, text + "\r\n");
 }
 
-std::string ScriptedFtpSession::ReadCommand()
+std::string ScriptedFtpSession::ReadCommand(bool answerFeat)
 {
     for (;;) {
         const size_t lf = FPending.find('\n');
@@ -74,6 +74,10 @@ std::string ScriptedFtpSession::ReadCommand()
             if (!line.empty() && line.back() == '\r')
                 line.pop_back();
             FServer.Record(line);
+            if (answerFeat && line == "FEAT") {
+                Reply(kNoFeatures);
+                continue;
+            }
             return line;
         }
         if (!WaitReadable(FControl, static_cast<int>(kWait.count())))
@@ -88,7 +92,7 @@ std::string ScriptedFtpSession::ReadCommand()
 
 void ScriptedFtpSession::Expect(const std::string& command, const std::string& reply)
 {
-    EXPECT_EQ(ReadCommand(), command);
+    EXPECT_EQ(ReadCommand(command != "FEAT"), command);
     if (!reply.empty())
         Reply(reply);
 }
@@ -143,11 +147,25 @@ std::vector<std::string> ScriptedFtpSession::Commands() const
 
 void ScriptLogin(ScriptedFtpSession& s)
 {
+    ScriptLoginWithFeatures(s, "502 Not implemented.");
+}
+
+void ScriptLoginWithFeatures(ScriptedFtpSession& s, const std::string& featReply)
+{
     s.Reply("220 scripted server ready");
     s.Expect("USER anna", "331 Password required.");
     s.Expect("PASS secret", "230 Logged in.");
     s.Expect("TYPE I", "200 Type set.");
     s.Expect("SYST", "215 UNIX Type: L8");
+    s.Expect("FEAT", featReply);
+}
+
+std::string FeatReply(const std::vector<std::string>& features)
+{
+    std::string reply = "211-Features:\r\n";
+    for (const std::string& feature : features)
+        reply += " " + feature + "\r\n";
+    return reply + "211 End";
 }
 
 RecordingClient::RecordingClient(int port)

@@ -27,6 +27,8 @@ def main():
     handler.passive_ports = range(args.passive_first, args.passive_last + 1)
     if ":" not in args.host:
         handler.masquerade_address = args.host
+    # Names that are not UTF-8 (Latin-1 bytes) are served and taken back as the same bytes.
+    handler.unicode_errors = "surrogateescape"
     server = FTPServer((args.host, args.port), handler)
     server.serve_forever()
 

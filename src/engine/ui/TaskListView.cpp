@@ -8,6 +8,7 @@
 #include <cmath>
 
 #include "engine/FTPThread.h"
+#include "panes/RemoteText.h"
 
 namespace {
 
@@ -93,8 +94,9 @@ TTaskRow::TTaskRow(const TTaskPtr& task) : Task(task), Id(task->Id), Kind(task->
 {
     setText(TTaskListView::colTask, QString::fromLatin1(TaskKindCaption(task->Kind)));
     setText(TTaskListView::colProgress, QStringLiteral("Pending"));
-    setText(TTaskListView::colSource, QString::fromStdString(task->Source));
-    setText(TTaskListView::colDestination, QString::fromStdString(task->Destination));
+    // Server names are bytes in any encoding: shown as the remote list shows them.
+    setText(TTaskListView::colSource, DisplayName(task->Source));
+    setText(TTaskListView::colDestination, DisplayName(task->Destination));
     setTextAlignment(TTaskListView::colProgress, Qt::AlignHCenter | Qt::AlignVCenter);
 }
 

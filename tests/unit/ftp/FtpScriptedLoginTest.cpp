@@ -20,7 +20,7 @@ TEST(FtpScriptedLogin, PlainLoginSendsTypeBeforeSystAndReportsReady)
     EXPECT_EQ(c.FtpStatuses(), Lines({"Connection established"}));
     c.Ftp.Disconnect(); // no QUIT: the server sees the connection close without a command
     server.Join();
-    EXPECT_EQ(server.Commands(), Lines({"USER anna", "PASS secret", "TYPE I", "SYST"}));
+    EXPECT_EQ(server.Commands(), Lines({"USER anna", "PASS secret", "TYPE I", "SYST", "FEAT"}));
 }
 
 TEST(FtpScriptedLogin, UserAnsweredWith230SendsNoPassword)
@@ -30,6 +30,7 @@ TEST(FtpScriptedLogin, UserAnsweredWith230SendsNoPassword)
         s.Expect("USER anna", "230 Welcome, no password needed.");
         s.Expect("TYPE I", "200 ok");
         s.Expect("SYST", "215 UNIX");
+        s.Expect("FEAT", "502 Not implemented.");
     });
     RecordingClient c(server.Port());
     c.Ftp.ConnectAndLogin();
@@ -37,7 +38,7 @@ TEST(FtpScriptedLogin, UserAnsweredWith230SendsNoPassword)
     EXPECT_EQ(c.Ftp.LoginReply().Text[0], "Welcome, no password needed.");
     c.Ftp.Disconnect();
     server.Join();
-    EXPECT_EQ(server.Commands(), Lines({"USER anna", "TYPE I", "SYST"}));
+    EXPECT_EQ(server.Commands(), Lines({"USER anna", "TYPE I", "SYST", "FEAT"}));
 }
 
 TEST(FtpScriptedLogin, RefusalsCloseTheConnection)
@@ -96,6 +97,7 @@ TEST(FtpScriptedLogin, Syst500GivesUnknownSystem)
         s.Expect("USER anna", "230 in");
         s.Expect("TYPE I", "200 ok");
         s.Expect("SYST", "500 What?");
+        s.Expect("FEAT", "500 What?");
     });
     RecordingClient c(server.Port());
     c.Ftp.ConnectAndLogin();
@@ -111,6 +113,7 @@ TEST(FtpScriptedLogin, ProxyWithoutAccountTellsTheTargetInTheUserName)
         s.Expect("PASS secret", "230 in");
         s.Expect("TYPE I", "200 ok");
         s.Expect("SYST", "215 UNIX");
+        s.Expect("FEAT", "502 Not implemented.");
     });
     TIdFTP ftp;
     ftp.SetHost("ftp.example.org"); // never contacted: only the proxy is
@@ -137,6 +140,7 @@ TEST(FtpScriptedLogin, ProxyAccountIsLoggedInFirst)
         s.Expect("USER anna@127.0.0.1", "230 in without password");
         s.Expect("TYPE I", "200 ok");
         s.Expect("SYST", "215 UNIX");
+        s.Expect("FEAT", "502 Not implemented.");
     });
     TIdFTP ftp;
     ftp.SetHost("127.0.0.1");
@@ -159,6 +163,7 @@ TEST(FtpScriptedLogin, TransferTypeSendsOnlyRealChangesWhileConnected)
         s.Expect("USER anna", "230 in");
         s.Expect("TYPE A", "200 ok"); // chosen while closed, sent by the login
         s.Expect("SYST", "215 UNIX");
+        s.Expect("FEAT", "502 Not implemented.");
         s.Expect("TYPE I", "200 ok");
         s.Expect("NOOP", "200 ok");
     });
@@ -170,7 +175,7 @@ TEST(FtpScriptedLogin, TransferTypeSendsOnlyRealChangesWhileConnected)
     c.Ftp.SetTransferType(ftBinary);
     c.Ftp.SendCommand("NOOP", int16_t{200});
     server.Join();
-    EXPECT_EQ(server.Commands(), Lines({"USER anna", "TYPE A", "SYST", "TYPE I", "NOOP"}));
+    EXPECT_EQ(server.Commands(), Lines({"USER anna", "TYPE A", "SYST", "FEAT", "TYPE I", "NOOP"}));
 }
 
 TEST(FtpScriptedLogin, LineBreaksInNamesAreRefusedBeforeSending)
@@ -187,7 +192,7 @@ TEST(FtpScriptedLogin, LineBreaksInNamesAreRefusedBeforeSending)
     c.Ftp.SendCommand("NOOP", int16_t{200});
     server.Join();
     EXPECT_EQ(server.Commands().back(), "NOOP");
-    EXPECT_EQ(server.Commands().size(), 5u);
+    EXPECT_EQ(server.Commands().size(), 6u); // the login with FEAT and NOOP
 }
 
 TEST(FtpScriptedLogin, ServerClosingDuringLoginGivesClosedGracefully)

@@ -385,7 +385,7 @@ TEST(FtpScriptedTransfer, DownloadToFileKeepsTheUsersFileUnlessComplete)
     stat(target.c_str(), &st);
     EXPECT_EQ(st.st_mode & 0777, 0640u);
     server.Join();
-    EXPECT_EQ(server.Commands().size(), 4u + 4u);
+    EXPECT_EQ(server.Commands().size(), 5u + 4u);
 }
 
 TEST(FtpScriptedTransfer, BrokenDownloadLeavesOldFileOrNothing)
