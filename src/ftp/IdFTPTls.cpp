@@ -106,6 +106,7 @@ TIdIOHandlerSocket* TIdFTP::NewDataHandler()
         return nullptr;
     auto* handler = new TIdIOHandlerTls();
     handler->StallWaitMs = ReplyTimeoutMs;
+    handler->LingerOnClose = true;
     return handler;
 }
 

@@ -13,6 +13,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// How long a closing connection waits for the peer's side of the close.
+constexpr int kLingerMs = 2000;
+
 // The socket under TLS: never blocking (the handler polls with bounds) and never raising
 // SIGPIPE on a peer that is gone.
 int SocketWrite(BIO* bio, const char* data, int length)
@@ -136,18 +139,38 @@ bool TIdIOHandlerTls::WaitSocket(int timeoutMs)
 void TIdIOHandlerTls::Close()
 {
     if (FSsl != nullptr) {
-        // Tickets that came while only sending are taken in first, then the close is announced;
-        // both without waiting. The announced close keeps the session resumable.
+        // Tickets that came while only sending are taken in first, then the close is announced.
+        // The announced close keeps the session resumable.
         char byte;
         if (!FEnded && IsOpen())
             SSL_peek(FSsl, &byte, 1);
-        if (IsOpen())
+        if (IsOpen()) {
             SSL_shutdown(FSsl);
-        else
-            SSL_set_shutdown(FSsl, SSL_SENT_SHUTDOWN | SSL_RECEIVED_SHUTDOWN);
+            if (LingerOnClose)
+                Linger();
+        }
+        SSL_set_shutdown(FSsl, SSL_SENT_SHUTDOWN | SSL_RECEIVED_SHUTDOWN);
         FreeSsl();
     }
     TIdIOHandlerSocket::Close();
+}
+
+// A socket closed with unread bytes is reset, and a reset throws away what is still on its way
+// to the peer: the end of an upload. So the sending side is closed first and the rest of what
+// the peer sends (its TLS close) is read, until it closes too or a short bound is up.
+void TIdIOHandlerTls::Linger()
+{
+    const int fd = static_cast<int>(Binding()->Handle());
+    ::shutdown(fd, SHUT_WR);
+    const auto deadline = Clock::now() + std::chrono::milliseconds(kLingerMs);
+    char sink[4096];
+    try {
+        while (TIdIOHandlerSocket::WaitReadable(Remaining(deadline, kLingerMs)))
+            if (::recv(fd, sink, sizeof sink, MSG_DONTWAIT) <= 0)
+                return;
+    } catch (const EIdException&) {
+        // Closed meanwhile: nothing left to wait for.
+    }
 }
 
 bool TIdIOHandlerTls::DataReady()

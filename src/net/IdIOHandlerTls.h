@@ -12,6 +12,9 @@ public:
 
     // How long a read waits for the rest of a TLS record whose start has arrived.
     int StallWaitMs = 60000;
+    // Close waits (briefly) for the peer's side of the close: for data connections, where an
+    // upload's last bytes must not be lost to a reset.
+    bool LingerOnClose = false;
 
     // The client handshake on the open socket, bounded by timeoutMs. Raises ETlsError (the
     // reason in words) or EIdReadTimeout.
@@ -32,6 +35,7 @@ private:
     bool WaitSocket(int timeoutMs);
     [[noreturn]] void Fail(const std::string& what, int sslError);
     void FreeSsl();
+    void Linger();
 
     SSL* FSsl = nullptr;
     bool FWantWrite = false; // the last TLS call needs the socket writable

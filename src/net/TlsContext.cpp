@@ -1,5 +1,6 @@
 #include "net/TlsContext.h"
 
+#include <algorithm>
 #include <ctime>
 
 #include <openssl/err.h>
@@ -42,12 +43,16 @@ std::string TimeText(const ASN1_TIME* time)
     return buffer;
 }
 
-// The user's words for the first failure of the verification.
-std::string ReasonText(int verifyError)
+// The user's words for what the verification found.
+std::string ReasonText(const std::vector<int>& verifyErrors)
 {
-    if (verifyError == X509_V_ERR_HOSTNAME_MISMATCH || verifyError == X509_V_ERR_IP_ADDRESS_MISMATCH)
-        return "the certificate is for another host name";
-    return X509_verify_cert_error_string(verifyError);
+    std::string text;
+    for (const int error : verifyErrors) {
+        const bool name = error == X509_V_ERR_HOSTNAME_MISMATCH || error == X509_V_ERR_IP_ADDRESS_MISMATCH;
+        text += (text.empty() ? "" : "; ") +
+                std::string(name ? "the certificate is for another host name" : X509_verify_cert_error_string(error));
+    }
+    return text;
 }
 
 } // namespace
@@ -89,7 +94,7 @@ void TTlsContext::Reset(const std::string& host, int port, int maxVersion)
     FreeContext();
     FHost = host;
     FPort = port;
-    FVerifyError = X509_V_OK;
+    FVerifyErrors.clear();
     FFingerprint.clear();
     FVersion.clear();
     FCipher.clear();
@@ -118,7 +123,7 @@ SSL* TTlsContext::NewConnection(int fd, bool control)
     SSL* ssl = SSL_new(FContext);
     SSL_set_read_ahead(ssl, 1);
     if (control) {
-        FVerifyError = X509_V_OK;
+        FVerifyErrors.clear();
         SSL_set_verify(ssl, SSL_VERIFY_PEER, VerifyCallback);
         const bool address = TIdStack::IsDottedAddress(FHost) || FHost.find(':') != std::string::npos;
         if (address) {
@@ -152,8 +157,10 @@ int TTlsContext::VerifyCallback(int preverifyOk, X509_STORE_CTX* store)
 {
     auto* ssl = static_cast<SSL*>(X509_STORE_CTX_get_ex_data(store, SSL_get_ex_data_X509_STORE_CTX_idx()));
     auto* self = static_cast<TTlsContext*>(SSL_CTX_get_app_data(SSL_get_SSL_CTX(ssl)));
-    if (!preverifyOk && self->FVerifyError == X509_V_OK)
-        self->FVerifyError = X509_STORE_CTX_get_error(store);
+    const int error = X509_STORE_CTX_get_error(store);
+    auto& found = self->FVerifyErrors;
+    if (!preverifyOk && std::find(found.begin(), found.end(), error) == found.end())
+        found.push_back(error);
     // The handshake goes on: the user decides about a certificate that failed, after it.
     return 1;
 }
@@ -173,7 +180,7 @@ TTlsCertificateInfo TTlsContext::DescribeCertificate(SSL* ssl) const
     info.ValidFrom = TimeText(X509_get0_notBefore(certificate));
     info.ValidUntil = TimeText(X509_get0_notAfter(certificate));
     info.Sha256Fingerprint = TlsFingerprint(certificate);
-    info.Reason = ReasonText(FVerifyError);
+    info.Reason = ReasonText(FVerifyErrors);
     return info;
 }
 
@@ -183,7 +190,7 @@ void TTlsContext::CheckCertificate(SSL* ssl, const std::string& trustStorePath,
     FVersion = VersionText(ssl);
     FCipher = SSL_CIPHER_get_name(SSL_get_current_cipher(ssl));
     FFingerprint = TlsFingerprint(SSL_get0_peer_certificate(ssl));
-    if (FVerifyError == X509_V_OK && !FFingerprint.empty())
+    if (FVerifyErrors.empty() && !FFingerprint.empty())
         return;
     TTlsCertificateInfo info = DescribeCertificate(ssl);
     if (info.Sha256Fingerprint.empty())

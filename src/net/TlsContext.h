@@ -11,6 +11,7 @@
 #include <functional>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "net/TlsTypes.h"
 
@@ -58,7 +59,7 @@ private:
     SSL_SESSION* FSession = nullptr;
     std::string FHost;
     int FPort = 0;
-    int FVerifyError = 0;     // the first failure the control connection's verification met
+    std::vector<int> FVerifyErrors; // what the control connection's verification found, in order
     std::string FFingerprint; // the control connection's certificate
     std::string FVersion, FCipher;
     int FSecured = 0, FResumed = 0;
