@@ -49,8 +49,8 @@ std::string ReasonText(const std::vector<int>& verifyErrors)
     std::string text;
     for (const int error : verifyErrors) {
         const bool name = error == X509_V_ERR_HOSTNAME_MISMATCH || error == X509_V_ERR_IP_ADDRESS_MISMATCH;
-        text += (text.empty() ? "" : "; ") +
-                std::string(name ? "the certificate is for another host name" : X509_verify_cert_error_string(error));
+        text += (text.empty() ? "" : "; ") + std::string(name ? "the certificate is for another host name"
+                                                              : X509_verify_cert_error_string(error));
     }
     return text;
 }

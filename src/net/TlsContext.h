@@ -60,7 +60,7 @@ private:
     std::string FHost;
     int FPort = 0;
     std::vector<int> FVerifyErrors; // what the control connection's verification found, in order
-    std::string FFingerprint; // the control connection's certificate
+    std::string FFingerprint;       // the control connection's certificate
     std::string FVersion, FCipher;
     int FSecured = 0, FResumed = 0;
     // "host:port fingerprint" accepted once: a reconnection of this client does not ask again.

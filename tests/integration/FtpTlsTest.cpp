@@ -140,8 +140,8 @@ TEST(FtpsPyftpd, EveryDataConnectionResumesTheSession)
     TempDir keys;
     TestCertificate certificate(keys.Path(), "127.0.0.1");
     PyftpdServer server(certificate.CertPath(), certificate.KeyPath());
-    for (const TlsCase& tlsCase : {TlsCase{TLS1_2_VERSION, true}, TlsCase{TLS1_3_VERSION, true},
-                                   TlsCase{TLS1_3_VERSION, false}}) {
+    for (const TlsCase& tlsCase :
+         {TlsCase{TLS1_2_VERSION, true}, TlsCase{TLS1_3_VERSION, true}, TlsCase{TLS1_3_VERSION, false}}) {
         SCOPED_TRACE(std::get<0>(tlsCase));
         TlsClient c(server.Port(), server.User(), server.Password(), tlsCase);
         TrustCertificate(c.TrustFile, "127.0.0.1", server.Port(), certificate.Fingerprint());

@@ -34,6 +34,9 @@ std::string ScriptedFtpSession::AcceptTlsThenRead(const std::string& certPath, c
     if (SSL_CTX_use_certificate_file(ctx.get(), certPath.c_str(), SSL_FILETYPE_PEM) != 1 ||
         SSL_CTX_use_PrivateKey_file(ctx.get(), keyPath.c_str(), SSL_FILETYPE_PEM) != 1)
         return "<no certificate>";
+    // Nothing is written after the client's last handshake message: the client may already be
+    // gone, and a write to it would raise SIGPIPE.
+    SSL_CTX_set_num_tickets(ctx.get(), 0);
     std::unique_ptr<SSL, decltype(&SSL_free)> ssl(SSL_new(ctx.get()), SSL_free);
     SSL_set_fd(ssl.get(), FControl);
     if (SSL_accept(ssl.get()) != 1)
@@ -41,6 +44,5 @@ std::string ScriptedFtpSession::AcceptTlsThenRead(const std::string& certPath, c
     const std::string line = ReadTlsLine(ssl.get());
     if (line != "<closed>")
         FServer.Record(line);
-    SSL_shutdown(ssl.get());
     return line;
 }

@@ -27,7 +27,8 @@ void Check(bool ok, const char* what)
 
 void AddAltName(X509* cert, const std::string& name)
 {
-    const bool address = name.find_first_not_of("0123456789.") == std::string::npos || name.find(':') != std::string::npos;
+    const bool address =
+        name.find_first_not_of("0123456789.") == std::string::npos || name.find(':') != std::string::npos;
     const std::string value = (address ? "IP:" : "DNS:") + name;
     X509V3_CTX ctx;
     X509V3_set_ctx_nodb(&ctx);
@@ -60,21 +61,23 @@ TestCertificate::TestCertificate(const std::string& folder, const std::string& n
     X509_gmtime_adj(X509_getm_notBefore(cert.get()), -3600);
     X509_gmtime_adj(X509_getm_notAfter(cert.get()), 86400L * 30);
     X509_NAME* subject = X509_get_subject_name(cert.get());
-    X509_NAME_add_entry_by_txt(subject, "O", MBSTRING_ASC, reinterpret_cast<const unsigned char*>("Ferrystar tests"),
-                               -1, -1, 0);
-    X509_NAME_add_entry_by_txt(subject, "CN", MBSTRING_ASC, reinterpret_cast<const unsigned char*>(name.c_str()), -1,
-                               -1, 0);
+    X509_NAME_add_entry_by_txt(subject, "O", MBSTRING_ASC,
+                               reinterpret_cast<const unsigned char*>("Ferrystar tests"), -1, -1, 0);
+    X509_NAME_add_entry_by_txt(subject, "CN", MBSTRING_ASC,
+                               reinterpret_cast<const unsigned char*>(name.c_str()), -1, -1, 0);
     X509_set_issuer_name(cert.get(), subject);
     X509_set_pubkey(cert.get(), key.get());
     AddAltName(cert.get(), name);
     Check(X509_sign(cert.get(), key.get(), EVP_sha256()) > 0, "sign");
-    WritePem(FKeyPath,
-             [&](FILE* f) { return PEM_write_PrivateKey(f, key.get(), nullptr, nullptr, 0, nullptr, nullptr); });
+    WritePem(FKeyPath, [&](FILE* f) {
+        return PEM_write_PrivateKey(f, key.get(), nullptr, nullptr, 0, nullptr, nullptr);
+    });
     WritePem(FCertPath, [&](FILE* f) { return PEM_write_X509(f, cert.get()); });
     FFingerprint = TlsFingerprint(cert.get());
 }
 
-void TrustCertificate(const std::string& path, const std::string& host, int port, const std::string& fingerprint)
+void TrustCertificate(const std::string& path, const std::string& host, int port,
+                      const std::string& fingerprint)
 {
     TTlsTrustStore(path).Trust(host, port, fingerprint);
 }

@@ -18,4 +18,5 @@ private:
 };
 
 // Writes "host:port fingerprint" into the trusted-certificates file at path.
-void TrustCertificate(const std::string& path, const std::string& host, int port, const std::string& fingerprint);
+void TrustCertificate(const std::string& path, const std::string& host, int port,
+                      const std::string& fingerprint);

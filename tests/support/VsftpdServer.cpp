@@ -86,7 +86,8 @@ std::string VsftpdServer::Config(const VsftpdOptions& options) const
     if (options.Chroot)
         c << "chroot_local_user=YES\nallow_writeable_chroot=YES\n";
     if (!options.TlsCertificate.empty() && !options.TlsKey.empty())
-        c << "ssl_enable=YES\nrsa_cert_file=" << options.TlsCertificate << "\nrsa_private_key_file=" << options.TlsKey
+        c << "ssl_enable=YES\nrsa_cert_file=" << options.TlsCertificate
+          << "\nrsa_private_key_file=" << options.TlsKey
           << "\nssl_ciphers=HIGH\nssl_sslv2=NO\nssl_sslv3=NO\nssl_tlsv1=YES\nrequire_ssl_reuse=YES"
           << "\nforce_local_logins_ssl=YES\nforce_local_data_ssl=YES\ndebug_ssl=YES\nxferlog_enable=YES\n";
     for (const std::string& line : options.ExtraConfig)
