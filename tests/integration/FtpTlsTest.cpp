@@ -134,6 +134,38 @@ INSTANTIATE_TEST_SUITE_P(Versions, FtpsVsftpd,
                                             ::testing::Bool()),
                          CaseName);
 
+// An aborted transfer leaves both the control connection and the session usable: the next data
+// connection still resumes it.
+TEST_P(FtpsVsftpd, AbortedTransfersKeepTheSession)
+{
+    Server.PutFile("big.bin", Pattern(32 << 20));
+    TlsClient c(Server.Port(), Server.User(), Server.Password(), GetParam());
+    TrustCertificate(c.TrustFile, "127.0.0.1", Server.Port(), Certificate.Fingerprint());
+    c.Ftp.ConnectAndLogin();
+    for (bool upload : {false, true}) {
+        SCOPED_TRACE(upload ? "upload" : "download");
+        c.Ftp.OnWork = [&](TIdBaseComponent*, TWorkMode, int64_t count) {
+            if (count > 1000000 && c.Ftp.DataChannel() != nullptr)
+                c.Ftp.AbortTransfer();
+        };
+        TStringStream data(upload ? Pattern(32 << 20) : std::string());
+        try {
+            if (upload)
+                c.Ftp.UploadFromStream(data, "up.bin");
+            else
+                c.Ftp.DownloadToStream("big.bin", data);
+        } catch (const EIdProtocolReplyError&) {
+            // A server may report the cut-off upload as a failure; the session goes on.
+        }
+        c.Ftp.OnWork = nullptr;
+        TStringList lines;
+        EXPECT_NO_THROW(c.Ftp.ListFolder(&lines, ""));
+        EXPECT_NE(lines.Text().find("big.bin"), std::string::npos);
+    }
+    EXPECT_EQ(c.Ftp.ResumedDataConnections(), c.Ftp.SecuredDataConnections());
+    EXPECT_EQ(c.Ftp.SecuredDataConnections(), 4);
+}
+
 TEST(FtpsPyftpd, EveryDataConnectionResumesTheSession)
 {
     SKIP_WITHOUT(WhyNoPyftpd());
