@@ -171,7 +171,7 @@ TEST(FtpsPyftpd, EveryDataConnectionResumesTheSession)
     SKIP_WITHOUT(WhyNoPyftpd());
     TempDir keys;
     TestCertificate certificate(keys.Path(), "127.0.0.1");
-    PyftpdServer server(certificate.CertPath(), certificate.KeyPath());
+    PyftpdServer server("127.0.0.1", certificate.CertPath(), certificate.KeyPath());
     for (const TlsCase& tlsCase :
          {TlsCase{TLS1_2_VERSION, true}, TlsCase{TLS1_3_VERSION, true}, TlsCase{TLS1_3_VERSION, false}}) {
         SCOPED_TRACE(std::get<0>(tlsCase));

@@ -3,13 +3,15 @@
 #include <chrono>
 #include <filesystem>
 #include <stdexcept>
+#include <utility>
 #include <vector>
 
 #include "support/LoopbackPorts.h"
 #include "support/ServerSkip.h"
 
-PyftpdServer::PyftpdServer(std::string tlsCertificate, std::string tlsKey)
-    : FTlsCertificate(std::move(tlsCertificate)), FTlsKey(std::move(tlsKey)), FRoot(FDir.Path() + "/root")
+PyftpdServer::PyftpdServer(std::string host, std::string tlsCertificate, std::string tlsKey)
+    : FTlsCertificate(std::move(tlsCertificate)), FTlsKey(std::move(tlsKey)), FHost(std::move(host)),
+      FRoot(FDir.Path() + "/root")
 {
     if (!ServerMayStart(WhyNoPyftpd()))
         return;
@@ -34,6 +36,7 @@ bool PyftpdServer::TryStart()
     // Debian's Python modules import only under the system interpreter.
     std::vector<std::string> argv = {
         "/usr/bin/python3", std::string(FERRYSTAR_TEST_SCRIPTS) + "/pyftpd_server.py",
+        "--host",           FHost,
         "--port",           std::to_string(FPort),
         "--user",           User(),
         "--password",       Password(),
@@ -43,7 +46,7 @@ bool PyftpdServer::TryStart()
     if (!FTlsCertificate.empty())
         argv.insert(argv.end(), {"--certfile", FTlsCertificate, "--keyfile", FTlsKey});
     FProcess = std::make_unique<ChildProcess>(argv, FDir.Path() + "/pyftpd.out");
-    if (WaitForPort(FPort, std::chrono::seconds(10)) && FProcess->Running())
+    if (WaitForPort(FPort, std::chrono::seconds(10), FHost) && FProcess->Running())
         return true;
     FProcess.reset();
     return false;

@@ -1,5 +1,6 @@
 #pragma once
-// The second real FTP peer: the pyftpd_server.py script under /usr/bin/python3.
+// The second real FTP peer: the pyftpd_server.py script under /usr/bin/python3, on 127.0.0.1 or
+// another loopback address such as ::1.
 #include <memory>
 #include <string>
 
@@ -10,11 +11,13 @@
 class PyftpdServer {
 public:
     // With a certificate and key: TLS required on the login and on every data connection.
-    explicit PyftpdServer(std::string tlsCertificate = {}, std::string tlsKey = {});
+    explicit PyftpdServer(std::string host = "127.0.0.1", std::string tlsCertificate = {},
+                          std::string tlsKey = {});
     ~PyftpdServer();
     PyftpdServer(const PyftpdServer&) = delete;
     PyftpdServer& operator=(const PyftpdServer&) = delete;
 
+    const std::string& Host() const { return FHost; }
     int Port() const { return FPort; }
     const std::string& Root() const { return FRoot; }
     std::string User() const { return "pyuser"; }
@@ -27,6 +30,7 @@ private:
 
     std::string FTlsCertificate, FTlsKey;
     TempDir FDir;
+    std::string FHost;
     std::string FRoot;
     int FPort = 0;
     std::unique_ptr<ChildProcess> FProcess;
