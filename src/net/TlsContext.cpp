@@ -92,7 +92,7 @@ void TTlsContext::FreeContext()
 void TTlsContext::Reset(const std::string& host, int port, int maxVersion)
 {
     FreeContext();
-    FHost = host;
+    FHost = TIdStack::StripBrackets(host); // "[::1]" as typed is the address ::1
     FPort = port;
     FVerifyErrors.clear();
     FFingerprint.clear();
@@ -125,7 +125,7 @@ SSL* TTlsContext::NewConnection(int fd, bool control)
     if (control) {
         FVerifyErrors.clear();
         SSL_set_verify(ssl, SSL_VERIFY_PEER, VerifyCallback);
-        const bool address = TIdStack::IsDottedAddress(FHost) || FHost.find(':') != std::string::npos;
+        const bool address = TIdStack::IsDottedAddress(FHost) || TIdStack::IsIPv6Address(FHost);
         if (address) {
             X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(ssl), FHost.c_str());
         } else {

@@ -9,6 +9,7 @@
 
 #include "FtpClientFixture.h"
 #include "net/TlsErrors.h"
+#include "net/TlsTrustStore.h"
 #include "support/PyftpdServer.h"
 #include "support/ServerSkip.h"
 #include "support/TempDir.h"
@@ -164,6 +165,33 @@ TEST_P(FtpsVsftpd, AbortedTransfersKeepTheSession)
     }
     EXPECT_EQ(c.Ftp.ResumedDataConnections(), c.Ftp.SecuredDataConnections());
     EXPECT_EQ(c.Ftp.SecuredDataConnections(), 4);
+}
+
+// An IPv6 address typed in brackets is checked as the address, and trusted under it.
+TEST(FtpsIPv6, BracketedAddressMeetsItsCertificate)
+{
+    SKIP_WITHOUT(WhyNoVsftpd());
+    SKIP_WITHOUT(WhyNoIPv6());
+    TempDir keys;
+    TestCertificate certificate(keys.Path(), "::1");
+    VsftpdOptions options = TlsOptions(certificate);
+    options.Address = "::1";
+    VsftpdServer server(options);
+    LoggedClient client("[::1]", server.Port(), server.User(), server.Password(), true);
+    client.Ftp.TlsMode = TTlsMode::Require;
+    client.Ftp.TrustStorePath = keys.Path() + "/trusted-certs";
+    std::string reason;
+    client.Ftp.OnCertificate = [&](const TTlsCertificateInfo& info) {
+        reason = info.Reason;
+        return TTlsTrustDecision::AlwaysTrust;
+    };
+    client.Ftp.ConnectAndLogin();
+    EXPECT_EQ(reason, "self-signed certificate"); // the name matched
+    TStringList lines;
+    client.Ftp.ListFolder(&lines, "");
+    EXPECT_EQ(client.Ftp.ResumedDataConnections(), 1);
+    EXPECT_EQ(TTlsTrustStore(client.Ftp.TrustStorePath).Find("::1", server.Port()),
+              certificate.Fingerprint());
 }
 
 TEST(FtpsPyftpd, EveryDataConnectionResumesTheSession)
