@@ -9,7 +9,9 @@
 #include "support/LoopbackPorts.h"
 #include "support/ServerSkip.h"
 
-PyftpdServer::PyftpdServer(std::string host) : FHost(std::move(host)), FRoot(FDir.Path() + "/root")
+PyftpdServer::PyftpdServer(std::string host, std::string tlsCertificate, std::string tlsKey)
+    : FTlsCertificate(std::move(tlsCertificate)), FTlsKey(std::move(tlsKey)), FHost(std::move(host)),
+      FRoot(FDir.Path() + "/root")
 {
     if (!ServerMayStart(WhyNoPyftpd()))
         return;
@@ -32,7 +34,7 @@ bool PyftpdServer::TryStart()
     const int first = PickFreePorts(kPassivePorts + 1);
     FPort = first;
     // Debian's Python modules import only under the system interpreter.
-    const std::vector<std::string> argv = {
+    std::vector<std::string> argv = {
         "/usr/bin/python3", std::string(FERRYSTAR_TEST_SCRIPTS) + "/pyftpd_server.py",
         "--host",           FHost,
         "--port",           std::to_string(FPort),
@@ -41,6 +43,8 @@ bool PyftpdServer::TryStart()
         "--root",           FRoot,
         "--passive-first",  std::to_string(first + 1),
         "--passive-last",   std::to_string(first + kPassivePorts)};
+    if (!FTlsCertificate.empty())
+        argv.insert(argv.end(), {"--certfile", FTlsCertificate, "--keyfile", FTlsKey});
     FProcess = std::make_unique<ChildProcess>(argv, FDir.Path() + "/pyftpd.out");
     if (WaitForPort(FPort, std::chrono::seconds(10), FHost) && FProcess->Running())
         return true;

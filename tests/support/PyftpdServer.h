@@ -10,7 +10,9 @@
 
 class PyftpdServer {
 public:
-    explicit PyftpdServer(std::string host = "127.0.0.1");
+    // With a certificate and key: TLS required on the login and on every data connection.
+    explicit PyftpdServer(std::string host = "127.0.0.1", std::string tlsCertificate = {},
+                          std::string tlsKey = {});
     ~PyftpdServer();
     PyftpdServer(const PyftpdServer&) = delete;
     PyftpdServer& operator=(const PyftpdServer&) = delete;
@@ -26,6 +28,7 @@ private:
     static constexpr int kPassivePorts = 20;
     bool TryStart();
 
+    std::string FTlsCertificate, FTlsKey;
     TempDir FDir;
     std::string FHost;
     std::string FRoot;
