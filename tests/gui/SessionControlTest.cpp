@@ -118,6 +118,8 @@ TEST_F(SessionControl, TypedSiteConnectsAndTheLogShowsTheProtocol)
     ASSERT_EQ(w.SiteData.Sites.Count(), 1);
     EXPECT_EQ(w.SiteData.Sites.Get(0).PortNumber, server.Port());
     EXPECT_EQ(w.SiteData.Sites.Get(0).PassiveMode, 1);
+    // A typed server is encrypted when it offers TLS; this one does not, and the session is plain.
+    EXPECT_EQ(w.SiteData.Sites.Get(0).Encryption(), TTlsMode::IfAvailable);
     TSiteFileData saved;
     LoadSites(app.Path() + "/servers.sit", saved);
     EXPECT_EQ(saved.Sites.Count(), 1);
