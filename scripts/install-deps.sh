@@ -12,12 +12,12 @@
 set -euo pipefail
 use=${1:-run}
 run_packages=(
-  build-essential cmake ninja-build pkg-config
+  build-essential cmake ninja-build pkg-config libssl-dev
   qt6-base-dev libgl1-mesa-dev libjpeg-dev fonts-dejavu-core
 )
 test_packages=(
   googletest libgtest-dev libgmock-dev
-  vsftpd libpam-pwdfile python3 python3-pyftpdlib ftp-proxy
+  vsftpd libpam-pwdfile python3 python3-pyftpdlib python3-openssl ftp-proxy openssl
   desktop-file-utils appstream lintian dpkg-dev
 )
 demo_packages=(python3 python3-pyftpdlib imagemagick)

@@ -83,6 +83,7 @@ void TFTPThread::AttachHandlers()
     FFTP->OnWorkBegin = [this](TIdBaseComponent*, TWorkMode, int64_t max) { WorkBegin(max); };
     FFTP->OnWork = [this](TIdBaseComponent*, TWorkMode mode, int64_t count) { Work(mode == wmWrite, count); };
     FFTP->OnWorkEnd = [this](TIdBaseComponent*, TWorkMode) { WorkEnd(); };
+    FFTP->OnCertificate = [this](const TTlsCertificateInfo& info) { return AskCertificate(info); };
     FFTP->OnDisconnected = [this](TIdBaseComponent*) {
         FLastKnownConnected = false;
         Notify(OnDisconnected);
@@ -317,6 +318,7 @@ bool TFTPThread::RetryAfterLoss(void (TFTPThread::*procedure)())
         DropConnection();
         Log("Reconnecting");
         FFTP->ConnectAndLogin(true, -1);
+        NoteSessionSecurity();
         FLastKnownConnected = true;
         FConnectFailures = 0;
         (this->*procedure)();
@@ -346,6 +348,7 @@ void TFTPThread::ConnectProcedure()
         if (FFTP->IsConnected())
             DropConnection();
         FFTP->ConnectAndLogin(true, -1);
+        NoteSessionSecurity();
         FLastKnownConnected = true;
         FConnectFailures = 0;
         FGivenUp = false;
@@ -361,6 +364,8 @@ void TFTPThread::ConnectProcedure()
         FConnectError = reply != nullptr && reply->ReplyCode == 530
                             ? "Login incorrect. Check your username and password."
                             : "Connect failed. Check if the server address was written correctly.";
+        if (const std::string tls = TlsConnectError(e); !tls.empty())
+            FConnectError = tls;
         ConnectFailed(message);
     }
 }

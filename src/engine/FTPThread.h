@@ -70,7 +70,8 @@ public:
     // ---- session
     // Writes the anonymous defaults into an empty login of the record; the settings reach the
     // FTP client when the next connect task starts, never a task that is still running.
-    void ApplySite(SiteRecord& site, const ProxyBlock& proxy);
+    // tls: the site's encryption choice (typed connections use IfAvailable).
+    void ApplySite(SiteRecord& site, const ProxyBlock& proxy, TTlsMode tls = TTlsMode::PlainOnly);
     // On the worker a check of the socket; elsewhere the worker's last finding, which it renews
     // while it sleeps: the window never touches the session.
     bool IsConnected();
@@ -112,10 +113,16 @@ public:
     std::unique_ptr<TIdLogEvent> FLogEvent;
     // The session's host (what the FTP client holds).
     std::string HostName() const;
+    // "TLS 1.3" or "TLS 1.2" for an encrypted session, empty for plain; renewed before OnConnected.
+    std::string SessionSecurity() const;
+    // Inside OnCertificateQuestion: the certificate that failed verification, and the answer the
+    // window sets (Cancel unless it sets another; Cancel also when nobody handles the question).
+    TTlsCertificateInfo FCertificate;
+    TTlsTrustDecision FCertificateDecision = TTlsTrustDecision::Cancel;
 
     // ---- notifications
     TEngineNotify OnLog, OnProtocolLine, OnConnected, OnConnectFailed, OnDisconnected, OnListing, OnProgress,
-        OnDownloaded, OnFileExists, OnConfirmDelete;
+        OnDownloaded, OnFileExists, OnConfirmDelete, OnCertificateQuestion;
     TTaskNotify OnTaskAdded, OnTaskDone;
     // A front command ended (before its OnTaskDone); a failed one carries the session's text in
     // its Error.
@@ -185,6 +192,13 @@ private:
     void DoSetType();
     void ChooseTransferType();
     bool Confirm(const TEngineNotify& question);
+    // TLS (FTPThreadTls.cpp)
+    TTlsTrustDecision AskCertificate(const TTlsCertificateInfo& info);
+    void ApplyTlsSettings(const TSessionSettings& settings);
+    void NoteSessionSecurity();
+    // The connect failure's first line for a TLS failure, empty for any other.
+    static std::string TlsConnectError(const std::exception& e);
+    std::string FSessionSecurity; // guarded by FSettingsLock
     // why, when given, receives the reason a link could not be followed.
     TFTPFileInfo ResolveLinkAt(const std::string& path, int depth, std::vector<std::string>& seen,
                                std::string* why = nullptr);

@@ -4,7 +4,7 @@
 #include "engine/FTPThread.h"
 #include "ftp/IdFTP.h"
 
-void TFTPThread::ApplySite(SiteRecord& site, const ProxyBlock& proxy)
+void TFTPThread::ApplySite(SiteRecord& site, const ProxyBlock& proxy, TTlsMode tls)
 {
     auto settings = std::make_unique<TSessionSettings>();
     const std::string host = site.HostName.Str();
@@ -24,6 +24,7 @@ void TFTPThread::ApplySite(SiteRecord& site, const ProxyBlock& proxy)
     settings->ProxyUser = proxy.ProxyUser.Str();
     settings->ProxyPassword = proxy.ProxyPassword.Str();
     settings->ProxyPort = proxy.ProxyPort;
+    settings->Tls = tls;
     std::lock_guard<std::mutex> g(FSettingsLock);
     FPendingSettings = std::move(settings);
 }
@@ -57,6 +58,7 @@ void TFTPThread::ApplyPendingSettings()
         proxy.Password = s->ProxyPassword;
         proxy.Port = s->ProxyPort;
         proxy.ProxyType = s->ProxyHost.empty() ? fpcmNone : fpcmUserSite;
+        ApplyTlsSettings(*s);
     }
 }
 

@@ -1,5 +1,7 @@
 #include "ftp/IdFTP.h"
 
+#include "net/TlsContext.h"
+
 TIdFTP::TIdFTP()
 {
     SetPort(21);
@@ -47,6 +49,7 @@ void TIdFTP::ConnectAndLogin(bool autoLogin, int timeoutMs)
             SetHost(FProxySettings.Host);
             SetPort(FProxySettings.Port);
         }
+        PrepareTls(Host(), Port());
         try {
             Connect(timeoutMs);
         } catch (...) {
@@ -58,9 +61,11 @@ void TIdFTP::ConnectAndLogin(bool autoLogin, int timeoutMs)
         SetPort(port);
         ReadReply({220});
         WelcomeReply().Assign(LastReply());
+        NegotiateTls();
         if (!autoLogin)
             return;
         SendLogin();
+        ProtectData();
         SendTypeCommand();
         const int16_t code = SendCommand("SYST", {200, 215, 500});
         if (code == 500)

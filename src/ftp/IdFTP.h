@@ -17,7 +17,10 @@
 #include "ftp/IdFTPList.h"
 #include "net/IdSimpleServer.h"
 #include "net/IdTCPClient.h"
+#include "net/TlsTypes.h"
 #include "rtl/StringList.h"
+
+class TTlsContext;
 
 class TIdFtpProxySettings {
 public:
@@ -47,6 +50,24 @@ public:
     // How much file data one receive or send on a data connection moves at most: large blocks
     // keep the system calls per byte few, for a disk as fast as the network.
     int DataBlockSize = 1 << 20;
+
+    // ---- explicit TLS (AUTH TLS, then PBSZ 0 / PROT P after the login)
+    // What the next connect asks for. PlainOnly sends exactly the plain login.
+    TTlsMode TlsMode = TTlsMode::PlainOnly;
+    // Asked on the driving thread when the server's certificate fails verification and is not
+    // trusted for this host and port; without a handler the answer is Cancel.
+    std::function<TTlsTrustDecision(const TTlsCertificateInfo&)> OnCertificate;
+    // The trusted-certificates file; empty: "Always trust" lasts for this client only.
+    std::string TrustStorePath;
+    // The newest TLS version offered, as OpenSSL numbers it (0x0303 for TLS 1.2); 0: the newest.
+    int TlsMaxVersion = 0;
+    // "TLS 1.3" while the control connection is encrypted, empty in plain.
+    std::string SessionSecurity() const;
+    // The control connection's cipher, e.g. "TLS_AES_256_GCM_SHA384"; empty in plain.
+    std::string SessionCipher() const;
+    // Data connections encrypted since the last connect, and how many of them resumed the session.
+    int SecuredDataConnections() const;
+    int ResumedDataConnections() const;
 
     TIdFTPTransferType TransferType() const { return FTransferType; }
     void SetTransferType(TIdFTPTransferType value);
@@ -102,6 +123,17 @@ public:
     int64_t RemoteFileSize(const std::string& name);
 
 private:
+    // TLS (IdFTPTls.cpp)
+    void PrepareTls(const std::string& host, int port);
+    void NegotiateTls();
+    void StartControlTls();
+    void ProtectData();
+    void StartDataTls(TIdTCPConnection& channel);
+    TIdIOHandlerSocket* NewDataHandler();
+    std::unique_ptr<TTlsContext> FTls;
+    bool FControlSecured = false;
+    bool FDataProtected = false;
+
     void LoginExchange(const std::string& name, const std::string& password);
     void SetDataChannel(TIdTCPConnection* channel);
     void FreeDataChannel();

@@ -141,6 +141,8 @@ TIdTCPClient& TIdFTP::OpenPassiveChannel()
     const std::string peer = ControlPeerIP();
     auto* channel = new TIdTCPClient();
     SetDataChannel(channel);
+    if (TIdIOHandlerSocket* handler = NewDataHandler())
+        channel->SetIOHandler(handler, true);
     PrepareDataChannel();
     channel->SetHost(peer);
     channel->SetPort(port);
@@ -152,6 +154,8 @@ TIdSimpleServer& TIdFTP::OpenActiveListener()
     const std::string local = ControlLocalIP();
     auto* server = new TIdSimpleServer();
     SetDataChannel(server);
+    if (FDataProtected)
+        server->HandlerFactory = [this] { return NewDataHandler(); };
     PrepareDataChannel();
     server->BoundIP = local;
     server->BoundPort = 0;
@@ -324,6 +328,7 @@ void TIdFTP::ReceivePassive(const std::string& command, TStream& stream)
     WriteTransferCommand(command);
     ReadReply({125, 150, 154});
     NoteAnnouncedSize();
+    StartDataTls(channel);
     channel.ReceiveToStream(stream, -1, true);
     channel.Disconnect();
 }
@@ -335,6 +340,7 @@ void TIdFTP::ReceiveActive(const std::string& command, TStream& stream)
     ReadReply({125, 150, 154});
     NoteAnnouncedSize();
     AcceptDataConnection(server);
+    StartDataTls(server);
     server.ReceiveToStream(stream, -1, true);
 }
 
@@ -344,6 +350,7 @@ void TIdFTP::SendPassive(const std::string& command, TStream& stream)
     WriteTransferCommand(command);
     channel.Connect(-1);
     ReadReply({110, 125, 150});
+    StartDataTls(channel);
     SendStreamTolerant(channel, stream, false);
     channel.Disconnect();
 }
@@ -354,6 +361,7 @@ void TIdFTP::SendActive(const std::string& command, TStream& stream)
     WriteTransferCommand(command);
     ReadReply({125, 150});
     AcceptDataConnection(server);
+    StartDataTls(server);
     SendStreamTolerant(server, stream, true);
 }
 

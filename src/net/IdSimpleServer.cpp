@@ -52,7 +52,7 @@ void TIdSimpleServer::StartListening()
 {
     if (SocketBinding() == nullptr) {
         ResetInput();
-        SetIOHandler(new TIdIOHandlerSocket(), true);
+        SetIOHandler(HandlerFactory ? HandlerFactory() : new TIdIOHandlerSocket(), true);
         IOHandler()->Open();
     }
     try {

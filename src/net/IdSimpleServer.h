@@ -7,6 +7,7 @@
 // RequestAbort() and ShutdownSocket() may be called from another thread: a WaitForConnection in
 // progress then returns false (abort) or fails (shut down) promptly.
 #include <atomic>
+#include <functional>
 #include <string>
 
 #include "net/IdTCPConnection.h"
@@ -22,6 +23,8 @@ public:
     // When set, a connection from any other address is closed at once, the listener stays open
     // and WaitForConnection returns false.
     std::string AcceptOnlyFrom;
+    // Makes the handler of the next listener (a plain socket one when unset).
+    std::function<TIdIOHandlerSocket*()> HandlerFactory;
 
     // The handler's binding, or nullptr while there is no handler.
     TIdSocketHandle* SocketBinding() const;

@@ -28,6 +28,7 @@ EngineHarness::EngineHarness()
     w.OnProtocolLine = [this] { ProtocolLines.push_back(Worker->FProtocolLine); };
     w.OnConnected = [this] {
         Events.push_back("Connected");
+        SecurityAtConnect = Worker->SessionSecurity();
         Worker->AddList();
     };
     w.OnConnectFailed = [this] {
@@ -51,6 +52,11 @@ EngineHarness::EngineHarness()
         CommandErrors.push_back(t->Error);
     };
     w.OnDownloaded = [this] { Events.push_back("Downloaded"); };
+    w.OnLog = [this] { LogLines.push_back(Worker->FStatusText); };
+    w.OnCertificateQuestion = [this] {
+        Certificates.push_back(Worker->FCertificate);
+        Worker->FCertificateDecision = CertificateAnswer;
+    };
     auto ask = [this](const std::string& text) {
         Questions.push_back(text);
         Worker->FAnswerYes = Answer != 'n';
@@ -113,7 +119,7 @@ bool EngineHarness::Connect(const std::string& host, int port, const std::string
     Site.LoginName.Assign(user);
     Site.LoginPassword.Assign(password);
     Site.PassiveMode = passive ? 1 : 0;
-    Worker->ApplySite(Site, Proxy);
+    Worker->ApplySite(Site, Proxy, Tls);
     const size_t before = Events.size();
     Worker->AddConnect();
     RunUntilIdle();

@@ -21,6 +21,7 @@ public:
     }
     std::function<void(const std::string&)> ShellOpenHook;
     std::string AppFolder() override { return Folder.Path() + "/"; }
+    std::string ConfigFolder() override { return Folder.Path() + "/"; }
     TempDir Folder;
     std::vector<std::string> Opened;
 };
@@ -69,6 +70,13 @@ public:
     std::vector<std::string> LastListing;
     SiteRecord Site;
     ProxyBlock Proxy;
+    // Encryption of the next Connect, the answer to a certificate question, what was asked, the
+    // session's security as the window read it in OnConnected, and the Log page's lines.
+    TTlsMode Tls = TTlsMode::PlainOnly;
+    TTlsTrustDecision CertificateAnswer = TTlsTrustDecision::Cancel;
+    std::vector<TTlsCertificateInfo> Certificates;
+    std::string SecurityAtConnect;
+    std::vector<std::string> LogLines;
 };
 
 // The file's contents as a string (empty when missing).

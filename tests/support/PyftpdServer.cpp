@@ -8,7 +8,8 @@
 #include "support/LoopbackPorts.h"
 #include "support/ServerSkip.h"
 
-PyftpdServer::PyftpdServer() : FRoot(FDir.Path() + "/root")
+PyftpdServer::PyftpdServer(std::string tlsCertificate, std::string tlsKey)
+    : FTlsCertificate(std::move(tlsCertificate)), FTlsKey(std::move(tlsKey)), FRoot(FDir.Path() + "/root")
 {
     if (!ServerMayStart(WhyNoPyftpd()))
         return;
@@ -31,7 +32,7 @@ bool PyftpdServer::TryStart()
     const int first = PickFreePorts(kPassivePorts + 1);
     FPort = first;
     // Debian's Python modules import only under the system interpreter.
-    const std::vector<std::string> argv = {
+    std::vector<std::string> argv = {
         "/usr/bin/python3", std::string(FERRYSTAR_TEST_SCRIPTS) + "/pyftpd_server.py",
         "--port",           std::to_string(FPort),
         "--user",           User(),
@@ -39,6 +40,8 @@ bool PyftpdServer::TryStart()
         "--root",           FRoot,
         "--passive-first",  std::to_string(first + 1),
         "--passive-last",   std::to_string(first + kPassivePorts)};
+    if (!FTlsCertificate.empty())
+        argv.insert(argv.end(), {"--certfile", FTlsCertificate, "--keyfile", FTlsKey});
     FProcess = std::make_unique<ChildProcess>(argv, FDir.Path() + "/pyftpd.out");
     if (WaitForPort(FPort, std::chrono::seconds(10)) && FProcess->Running())
         return true;

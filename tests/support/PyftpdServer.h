@@ -9,7 +9,8 @@
 
 class PyftpdServer {
 public:
-    PyftpdServer();
+    // With a certificate and key: TLS required on the login and on every data connection.
+    explicit PyftpdServer(std::string tlsCertificate = {}, std::string tlsKey = {});
     ~PyftpdServer();
     PyftpdServer(const PyftpdServer&) = delete;
     PyftpdServer& operator=(const PyftpdServer&) = delete;
@@ -24,6 +25,7 @@ private:
     static constexpr int kPassivePorts = 20;
     bool TryStart();
 
+    std::string FTlsCertificate, FTlsKey;
     TempDir FDir;
     std::string FRoot;
     int FPort = 0;

@@ -35,6 +35,11 @@ public:
     // Whether the client closed the control connection within the wait, sending nothing more.
     bool ClientClosedQuietly(int waitMs = 5000);
 
+    // TLS on the control connection as the server, with the given certificate; then the next
+    // command read through TLS: "<closed>" when the client ends it without sending one,
+    // "<handshake failed>" when no TLS came about.
+    std::string AcceptTlsThenRead(const std::string& certPath, const std::string& keyPath);
+
     // Passive: opens a data listener on 127.0.0.1 and returns its port.
     int ListenForData();
     // Accepts on the data listener; -1 after 10 s.

@@ -47,6 +47,11 @@ std::string VsftpdServer::Log() const
     return ReadTextFile(FDir.Path() + "/vsftpd.out");
 }
 
+std::string VsftpdServer::ServerLog() const
+{
+    return ReadTextFile(FDir.Path() + "/vsftpd.log");
+}
+
 bool VsftpdServer::TryStart(const VsftpdOptions& options)
 {
     const int first = PickFreePorts(kPassivePorts + 1);
@@ -80,6 +85,11 @@ std::string VsftpdServer::Config(const VsftpdOptions& options) const
       << "xferlog_enable=NO\nvsftpd_log_file=" << dir << "/vsftpd.log\n";
     if (options.Chroot)
         c << "chroot_local_user=YES\nallow_writeable_chroot=YES\n";
+    if (!options.TlsCertificate.empty() && !options.TlsKey.empty())
+        c << "ssl_enable=YES\nrsa_cert_file=" << options.TlsCertificate
+          << "\nrsa_private_key_file=" << options.TlsKey
+          << "\nssl_ciphers=HIGH\nssl_sslv2=NO\nssl_sslv3=NO\nssl_tlsv1=YES\nrequire_ssl_reuse=YES"
+          << "\nforce_local_logins_ssl=YES\nforce_local_data_ssl=YES\ndebug_ssl=YES\nxferlog_enable=YES\n";
     for (const std::string& line : options.ExtraConfig)
         c << line << "\n";
     return c.str();

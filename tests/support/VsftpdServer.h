@@ -19,6 +19,9 @@ struct VsftpdOptions {
     int Port = 0;
     // Closes the session into the served folder, so that it shows as "/".
     bool Chroot = true;
+    // Both set: TLS the way strict servers run it: every login and data connection encrypted,
+    // data connections must resume the control connection's session, TLS details in the log.
+    std::string TlsCertificate, TlsKey;
     std::vector<std::string> ExtraConfig;
 };
 
@@ -40,6 +43,8 @@ public:
     // The PAM service in /etc/pam.d that checks the password; removed with the server.
     std::string PamService() const { return FLogin ? FLogin->Service() : ""; }
     std::string Log() const;
+    // vsftpd's own log file (with TLS: a "reused" or "not reused" line per data connection).
+    std::string ServerLog() const;
 
     // Paths are relative to Root; the new entries belong to the account the server runs the session as.
     void PutFile(const std::string& relative, const std::string& contents);
