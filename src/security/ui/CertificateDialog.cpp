@@ -79,6 +79,7 @@ TCertificateDialog::TCertificateDialog(const TTlsCertificateInfo& info, QWidget*
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
+    layout->addSpacing(layout->spacing());
     layout->addWidget(CreateDetails(info));
     layout->addLayout(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
