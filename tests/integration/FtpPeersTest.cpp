@@ -94,6 +94,36 @@ TEST(FtpThroughProxyLogin, WrongPasswordIsRefused)
     EXPECT_FALSE(client.Ftp.IsConnected());
 }
 
+// The proxy answers before it knows the target, so AUTH TLS is asked of the proxy: one without
+// TLS leaves "if available" in plain and ends "Require" before any login goes out.
+TEST(FtpThroughProxyLogin, EncryptionIsAskedOfTheProxy)
+{
+    SKIP_WITHOUT(WhyNoProxyTarget());
+    VsftpdOptions options;
+    options.Address = PickLoopbackAddress(21);
+    options.Port = 21;
+    VsftpdServer server(options);
+    FtpProxyServer proxy(server.Port());
+    for (const TTlsMode mode : {TTlsMode::IfAvailable, TTlsMode::Require}) {
+        LoggedClient client(server.Address(), 21, server.User(), server.Password(), true);
+        client.Ftp.TlsMode = mode;
+        client.Ftp.ProxySettings().ProxyType = fpcmUserSite;
+        client.Ftp.ProxySettings().Host = "127.0.0.1";
+        client.Ftp.ProxySettings().Port = proxy.Port();
+        if (mode == TTlsMode::Require) {
+            EXPECT_ANY_THROW(client.Ftp.ConnectAndLogin());
+            EXPECT_EQ(client.Sent, "AUTH TLS<EOL>");
+            continue;
+        }
+        ASSERT_NO_THROW(client.Ftp.ConnectAndLogin()) << proxy.Log();
+        EXPECT_EQ(client.Sent.find("AUTH TLS<EOL>USER " + server.User() + "@" + server.Address() + "<EOL>"),
+                  0u)
+            << client.Sent;
+        EXPECT_EQ(client.Ftp.SessionSecurity(), "");
+        client.Ftp.ListFolder(nullptr, "");
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Modes, FtpThroughProxy, ::testing::Values(true, false),
                          [](const ::testing::TestParamInfo<bool>& info) {
                              return info.param ? "Passive" : "Active";
