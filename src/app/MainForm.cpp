@@ -73,6 +73,7 @@ void TMainFrm::FormCreate()
         if (!folder->empty() && folder->back() != '/')
             *folder += '/';
     Platform.SetAppFolder(StateFolder);
+    Platform.SetConfigFolder(AppFolder);
     try {
         LoadSites(SiteFilePath(AppFolder), SiteData);
     } catch (const Exception& e) {

@@ -18,6 +18,7 @@
 #include "platform/Icons.h"
 #include "preview/ImageFiles.h"
 #include "preview/ImagePreview.h"
+#include "security/ui/CertificateDialog.h"
 #include "sites/ui/SiteBox.h"
 
 void TMainFrm::CreateWorker()
@@ -43,6 +44,10 @@ void TMainFrm::AttachWorkerHandlers()
     w.OnConfirmDelete = [this] { RemotePane->AskDelete(); };
     w.OnFileExists = [this] { AskOverwrite(); };
     w.OnDownloaded = [this] { WorkerDownloaded(); };
+    // The worker waits in the connect for the answer; the window only shows the question.
+    w.OnCertificateQuestion = [this] {
+        Worker->FCertificateDecision = TCertificateDialog::Ask(this, Worker->FCertificate);
+    };
 }
 
 // A refused command's box is shown after the notification: the worker goes on meanwhile.
@@ -96,7 +101,11 @@ void TMainFrm::WorkerConnected()
             Worker->AddChangeDir(folder);
     }
     DisconnectNoticed = false;
-    StatusPanel1->setText(QStringLiteral("Connected to ") + ComboBox1->currentText());
+    QString status = QStringLiteral("Connected to ") + ComboBox1->currentText();
+    const std::string security = Worker->SessionSecurity();
+    if (!security.empty())
+        status += QStringLiteral(" (") + QString::fromStdString(security) + QLatin1Char(')');
+    StatusPanel1->setText(status);
     SetRemoteButtons(true);
 }
 
@@ -192,7 +201,8 @@ void TMainFrm::ConnectSelectedSite()
     if (!SiteIsCurrent())
         return;
     FConnectingSite = CurrentSite;
-    Worker->ApplySite(SiteData.Sites.Get(CurrentSite), SiteData.Proxy);
+    SiteRecord& site = SiteData.Sites.Get(CurrentSite);
+    Worker->ApplySite(site, SiteData.Proxy, site.Encryption());
     SaveSiteFile();
     AppendLog(QStringLiteral("Connecting to ") + ComboBox1->currentText());
     Worker->AddConnect();

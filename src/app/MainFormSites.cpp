@@ -101,7 +101,10 @@ void TMainFrm::ComboBox1Exit()
             return;
         }
     }
-    CurrentSite = SiteData.Sites.Add(SiteRecord::NewSite(name));
+    // A typed server gets encryption when it offers it, and plain FTP when it does not.
+    SiteRecord typed = SiteRecord::NewSite(name);
+    typed.SetEncryption(TTlsMode::IfAvailable);
+    CurrentSite = SiteData.Sites.Add(typed);
     Button1->setEnabled(true);
 }
 

@@ -10,7 +10,11 @@ public:
     void ShellOpen(const std::string& path) override;
     std::string AppFolder() override { return FAppFolder; }
     void SetAppFolder(std::string folder) { FAppFolder = std::move(folder); }
+    // The folder of servers.sit: certificates the user trusts are kept beside the sites.
+    std::string ConfigFolder() override { return FConfigFolder; }
+    void SetConfigFolder(std::string folder) { FConfigFolder = std::move(folder); }
 
 private:
     std::string FAppFolder;
+    std::string FConfigFolder;
 };

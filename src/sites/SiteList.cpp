@@ -25,6 +25,22 @@ SiteRecord SiteRecord::NewSite(std::string_view hostName)
     return r;
 }
 
+TTlsMode SiteRecord::Encryption() const
+{
+    const uint8_t mode = Padding[0];
+    const bool valid = Padding[2] == kTlsMarker && Padding[1] == (mode ^ kTlsCheck) &&
+                       mode <= static_cast<uint8_t>(TTlsMode::IfAvailable);
+    return valid ? static_cast<TTlsMode>(mode) : TTlsMode::PlainOnly;
+}
+
+void SiteRecord::SetEncryption(TTlsMode mode)
+{
+    const auto m = static_cast<uint8_t>(mode);
+    Padding[0] = m;
+    Padding[1] = static_cast<uint8_t>(m ^ kTlsCheck);
+    Padding[2] = kTlsMarker;
+}
+
 int TSiteList::Add(const SiteRecord& record)
 {
     FItems.push_back(std::make_unique<SiteRecord>(record));

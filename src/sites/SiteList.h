@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "net/TlsTypes.h"
+
 // One length byte and 255 character bytes, as stored in the site file.
 struct ShortString255 {
     uint8_t Length = 0;
@@ -24,10 +26,18 @@ struct SiteRecord {
     ShortString255 InitialFolder;
     int32_t PortNumber = 21;
     uint8_t PassiveMode = 0;
+    // The encryption choice lives here: mode, mode ^ kTlsCheck, kTlsMarker. Older versions left
+    // whatever was in memory (usually zeros), which does not validate and reads as PlainOnly.
     uint8_t Padding[3] = {};
     int32_t TransferMode = 0; // 0 "Auto", 1 "ASCII", 2 "Binary"
 
+    // A record as an older version made it: plain FTP. The windows choose a new site's mode.
     static SiteRecord NewSite(std::string_view hostName);
+    TTlsMode Encryption() const;
+    void SetEncryption(TTlsMode mode);
+
+    static constexpr uint8_t kTlsCheck = 0xA5;
+    static constexpr uint8_t kTlsMarker = 0x54;
 };
 
 struct ProxyBlock {

@@ -13,6 +13,7 @@
 #include "sites/ui/DialogFields.h"
 #include "sites/ui/Proxies.h"
 #include "sites/ui/Servers.h"
+#include "support/TempDir.h"
 
 namespace {
 
@@ -132,6 +133,54 @@ TEST_F(ServersDialog, WithNoSitesAddCreatesANewServerAndLeavingHostRenamesIt)
     EXPECT_EQ(dialog.CurrentIndex, 1);
     EXPECT_EQ(Rows(), (QStringList{"ftp.example.test", "New Server"}));
     EXPECT_TRUE(messages.empty());
+}
+
+// The choice is saved with the site, comes back from servers.sit, and a site of an older file
+// (its padding bytes as they were) shows plain FTP.
+TEST_F(ServersDialog, EncryptionChoiceIsSavedWithTheSiteAndShownAgain)
+{
+    const QStringList choices{"Require explicit FTP over TLS", "Use explicit FTP over TLS if available",
+                              "Only use plain FTP (insecure)"};
+    const TTlsMode modes[] = {TTlsMode::Require, TTlsMode::IfAvailable, TTlsMode::PlainOnly};
+    data.Sites.Add(Site("old.test", "ann", 21, 0, 0, "")); // as an older version left it
+    Show();
+    QStringList shown;
+    for (int i = 0; i < dialog.EncryptionBox->count(); ++i)
+        shown << dialog.EncryptionBox->itemText(i);
+    EXPECT_EQ(shown, choices);
+    ClickRow(0);
+    EXPECT_EQ(dialog.EncryptionBox->currentText(), choices[2]);
+
+    for (int pick = 0; pick < 3; ++pick) {
+        Click(dialog.AddButton);
+        EXPECT_EQ(dialog.EncryptionBox->currentText(), choices[0]); // a new site requires TLS
+        EXPECT_EQ(data.Sites.Get(dialog.CurrentIndex).Encryption(), TTlsMode::Require);
+        dialog.EncryptionBox->setFocus();
+        QTest::keyClick(dialog.EncryptionBox, Qt::Key_Home);
+        for (int step = 0; step < pick; ++step)
+            QTest::keyClick(dialog.EncryptionBox, Qt::Key_Down);
+        EXPECT_EQ(data.Sites.Get(dialog.CurrentIndex).Encryption(), modes[pick]);
+    }
+    EXPECT_EQ(data.Sites.Get(0).Encryption(), TTlsMode::PlainOnly); // the others are untouched
+    Click(dialog.CloseButton);
+
+    TempDir dir;
+    const std::string path = SiteFilePath(dir.Path());
+    SaveSites(path, data);
+    TSiteFileData loaded;
+    ASSERT_TRUE(LoadSites(path, loaded));
+    TForm4 again;
+    again.SetData(&loaded);
+    again.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&again));
+    for (int row = 0; row < 4; ++row) {
+        SCOPED_TRACE(row);
+        QTreeWidgetItem* item = again.ListView1->topLevelItem(row);
+        ASSERT_NE(item, nullptr);
+        QTest::mouseClick(again.ListView1->viewport(), Qt::LeftButton, {},
+                          again.ListView1->visualItemRect(item).center());
+        EXPECT_EQ(again.EncryptionBox->currentText(), row == 0 ? choices[2] : choices[row - 1]);
+    }
 }
 
 TEST_F(ServersDialog, SelectingARowShowsItsStoredValues)
@@ -275,7 +324,10 @@ TEST_F(ServersDialog, ChoicesWithNoSiteCurrentChangeNothing)
     QTest::keyClick(dialog.TransferTypeBox, Qt::Key_End);
     EXPECT_EQ(dialog.TransferTypeBox->currentText(), "Binary");
     Toggle(dialog.PassiveCheck);
+    dialog.EncryptionBox->setFocus();
+    QTest::keyClick(dialog.EncryptionBox, Qt::Key_Down);
     Type(dialog.HostEdit, "other.test");
+    EXPECT_EQ(data.Sites.Get(0).Encryption(), TTlsMode::PlainOnly);
     EXPECT_EQ(data.Sites.Get(0).TransferMode, 0);
     EXPECT_EQ(data.Sites.Get(0).PassiveMode, 0);
     EXPECT_EQ(data.Sites.Get(0).HostName.Str(), "alpha.test");

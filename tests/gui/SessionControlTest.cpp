@@ -1,6 +1,7 @@
 // The window drives the session: connection bar, questions, status texts, the timer.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -21,6 +22,8 @@
 #include "app/MainForm.h"
 #include "engine/ui/TaskListView.h"
 #include "ftp/IdFTP.h"
+#include "net/TlsTrustStore.h"
+#include "security/ui/CertificateDialog.h"
 #include "sites/ui/Proxies.h"
 #include "sites/ui/Servers.h"
 #include "sites/ui/SiteBox.h"
@@ -29,6 +32,7 @@
 #include "support/ServerSkip.h"
 #include "support/SessionKiller.h"
 #include "support/TempDir.h"
+#include "support/TestCertificate.h"
 #include "support/VsftpdServer.h"
 
 namespace fs = std::filesystem;
@@ -120,6 +124,8 @@ TEST_F(SessionControl, TypedSiteConnectsAndTheLogShowsTheProtocol)
     ASSERT_EQ(w.SiteData.Sites.Count(), 1);
     EXPECT_EQ(w.SiteData.Sites.Get(0).PortNumber, server.Port());
     EXPECT_EQ(w.SiteData.Sites.Get(0).PassiveMode, 1);
+    // A typed server is encrypted when it offers TLS; this one does not, and the session is plain.
+    EXPECT_EQ(w.SiteData.Sites.Get(0).Encryption(), TTlsMode::IfAvailable);
     TSiteFileData saved;
     LoadSites(app.Path() + "/servers.sit", saved);
     EXPECT_EQ(saved.Sites.Count(), 1);
@@ -373,6 +379,7 @@ TEST_F(SessionControl, ServersCommandSavesOnCloseAndConnectsOnConnect)
     LoadSites(app.Path() + "/servers.sit", saved);
     ASSERT_EQ(saved.Sites.Count(), 1);
     EXPECT_EQ(saved.Sites.Get(0).HostName.Str(), "New Server");
+    EXPECT_EQ(saved.Sites.Get(0).Encryption(), TTlsMode::Require);
     EXPECT_EQ(w.CurrentSite, -1);
 
     // Edit that site into our server and press "Connect": the bar selects it and connects.
@@ -382,6 +389,7 @@ TEST_F(SessionControl, ServersCommandSavesOnCloseAndConnectsOnConnect)
     r.LoginPassword.Assign(server.Password());
     r.PortNumber = server.Port();
     r.PassiveMode = 1;
+    r.SetEncryption(TTlsMode::PlainOnly); // this server offers no TLS
     QTimer::singleShot(0, dialog, [dialog] {
         dialog->ListView1->setCurrentItem(dialog->ListView1->topLevelItem(0));
         QTest::mouseClick(dialog->ConnectButton, Qt::LeftButton);
@@ -430,4 +438,113 @@ TEST(SessionControlIPv6, BracketedAddressTypedInTheBarConnects)
     EXPECT_TRUE(LogHas(w, "Connecting to [::1]"));
     EXPECT_TRUE(LogHas(w, "Connected to ::1 port " + QString::number(server.Port())));
     EXPECT_TRUE(WaitUntil([&] { return w.ListView1->topLevelItemCount() > 0; }));
+}
+
+namespace {
+
+// What the certificate dialog showed, answered by a key or a button as the user would.
+struct CertificateShown {
+    int Count = 0;
+    QString Title, Fingerprint;
+    bool CancelIsDefault = false;
+};
+
+// Watches for the modal certificate dialog while the window runs, and answers it.
+void AnswerCertificateDialogs(QTimer& timer, CertificateShown& shown,
+                              const std::function<void(TCertificateDialog&)>& answer)
+{
+    timer.setInterval(20);
+    QObject::connect(&timer, &QTimer::timeout, [&shown, answer] {
+        auto* dialog = qobject_cast<TCertificateDialog*>(QApplication::activeModalWidget());
+        if (!dialog || !dialog->isVisible())
+            return;
+        ++shown.Count;
+        shown.Title = dialog->windowTitle();
+        shown.Fingerprint = dialog->findChild<QLabel*>("FingerprintValue")->text();
+        shown.CancelIsDefault = dialog->CancelButton->isDefault();
+        answer(*dialog);
+    });
+    timer.start();
+}
+
+} // namespace
+
+// A saved site that requires TLS against vsftpd with a self-signed certificate: the window asks
+// about the certificate, "Always trust" keeps it for the next connect, and the status bar says
+// the session is encrypted. A trusted host with another certificate gets the changed-certificate
+// warning, where Enter cancels and no password is sent.
+TEST(SessionControlTls, CertificateQuestionTrustAndStatus)
+{
+    SKIP_WITHOUT(WhyNoVsftpd());
+    TempDir keys;
+    TestCertificate certificate(keys.Path(), "127.0.0.1");
+    VsftpdOptions options;
+    options.TlsCertificate = certificate.CertPath();
+    options.TlsKey = certificate.KeyPath();
+    VsftpdServer server(options);
+    struct Case {
+        const char* name;
+        bool trustedBefore; // another certificate was trusted for the host
+        const char* title;
+        std::function<void(TCertificateDialog&)> answer;
+        bool connects;
+    };
+    const Case cases[] = {
+        {"first connect", false, "Unverified certificate",
+         [](TCertificateDialog& d) { QTest::mouseClick(d.AlwaysTrustButton, Qt::LeftButton); }, true},
+        {"changed certificate", true, "Certificate changed",
+         [](TCertificateDialog& d) { QTest::keyClick(&d, Qt::Key_Return); }, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir app, tmp;
+        ScriptedAnswers answers;
+        const std::string store = app.Path() + "/trusted-certs";
+        std::string fake = "00";
+        for (int i = 1; i < 32; ++i)
+            fake += ":00";
+        if (c.trustedBefore)
+            TrustCertificate(store, "127.0.0.1", server.Port(), fake);
+        TSiteFileData data;
+        SiteRecord site = SiteRecord::NewSite("127.0.0.1");
+        site.LoginName.Assign(server.User());
+        site.LoginPassword.Assign(server.Password());
+        site.PortNumber = server.Port();
+        site.PassiveMode = 1;
+        site.SetEncryption(TTlsMode::Require);
+        data.Sites.Add(site);
+        ::SaveSites(app.Path() + "/servers.sit", data);
+
+        ProgramRun run(app.Path(), tmp.Path());
+        TMainFrm& w = run.main();
+        CertificateShown shown;
+        QTimer watcher;
+        AnswerCertificateDialogs(watcher, shown, c.answer);
+        ChooseSite(w, 1);
+        const QString encrypted = "Connected to 127.0.0.1 (TLS 1.3)";
+        if (c.connects) {
+            ASSERT_TRUE(WaitUntil([&] { return w.StatusPanel1->text() == encrypted && w.Worker->IsIdle(); }))
+                << w.StatusPanel1->text().toStdString() << "\n"
+                << w.Log->toPlainText().toStdString();
+            EXPECT_TRUE(WaitUntil([&] { return w.ListView1->topLevelItemCount() > 0; })); // over TLS data
+            EXPECT_EQ(TTlsTrustStore(store).Find("127.0.0.1", server.Port()), certificate.Fingerprint());
+            // Trusted now: the next connect asks nothing.
+            QTest::mouseClick(w.Button2, Qt::LeftButton);
+            ASSERT_TRUE(WaitUntil([&] { return w.StatusPanel1->text() == "Not connected"; }));
+            QTest::mouseClick(w.Button1, Qt::LeftButton);
+            EXPECT_TRUE(WaitUntil([&] { return w.StatusPanel1->text() == encrypted && w.Worker->IsIdle(); }));
+        } else {
+            ASSERT_TRUE(WaitUntil([&] { return !answers.Messages.isEmpty(); }));
+            EXPECT_TRUE(answers.Messages.front().startsWith(
+                "Connect failed. The server's certificate was not accepted."))
+                << answers.Messages.front().toStdString();
+            EXPECT_EQ(w.StatusPanel1->text(), "Not connected");
+            EXPECT_FALSE(w.Log->toPlainText().contains(">> PASS"));
+            EXPECT_EQ(TTlsTrustStore(store).Find("127.0.0.1", server.Port()), fake);
+        }
+        EXPECT_EQ(shown.Count, 1);
+        EXPECT_EQ(shown.Title, c.title);
+        EXPECT_EQ(shown.Fingerprint, QString::fromStdString(certificate.Fingerprint()));
+        EXPECT_EQ(shown.CancelIsDefault, c.trustedBefore);
+    }
 }

@@ -1,6 +1,7 @@
 #include "sites/ui/DialogFields.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -18,16 +19,34 @@ std::string Stored(const QLineEdit* edit)
     return edit->text().toLocal8Bit().toStdString();
 }
 
-QLineEdit* AddField(QWidget* owner, QGridLayout* grid, const char* name, const char* caption)
+namespace {
+
+template <class Control>
+Control* AddRow(QWidget* owner, QGridLayout* grid, const char* name, const char* caption)
 {
-    auto* edit = new QLineEdit(owner);
-    edit->setObjectName(QLatin1String(name));
+    auto* control = new Control(owner);
+    control->setObjectName(QLatin1String(name));
     auto* label = new QLabel(QLatin1String(caption), owner);
-    label->setBuddy(edit);
+    label->setBuddy(control);
     const int row = grid->rowCount();
     grid->addWidget(label, row, 0);
-    grid->addWidget(edit, row, 1);
-    return edit;
+    grid->addWidget(control, row, 1);
+    return control;
+}
+
+} // namespace
+
+QLineEdit* AddField(QWidget* owner, QGridLayout* grid, const char* name, const char* caption)
+{
+    return AddRow<QLineEdit>(owner, grid, name, caption);
+}
+
+QComboBox* AddChoice(QWidget* owner, QGridLayout* grid, const char* name, const char* caption,
+                     const QStringList& items)
+{
+    auto* box = AddRow<QComboBox>(owner, grid, name, caption);
+    box->addItems(items);
+    return box;
 }
 
 bool ReadPortText(const QString& text, int32_t& port)

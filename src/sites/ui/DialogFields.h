@@ -1,9 +1,11 @@
 #pragma once
 // Field helpers shared by the Servers and Proxy dialogs.
 #include <QString>
+#include <QStringList>
 #include <cstdint>
 #include <string>
 
+class QComboBox;
 class QGridLayout;
 class QLineEdit;
 class QWidget;
@@ -18,3 +20,6 @@ QString Shown(const ShortString255& s);
 // A labelled text field in the next row of a dialog's grid.
 QLineEdit* AddField(QWidget* owner, QGridLayout* grid, const char* name, const char* caption);
 std::string Stored(const QLineEdit* edit);
+// A labelled choice in the next row of a dialog's grid.
+QComboBox* AddChoice(QWidget* owner, QGridLayout* grid, const char* name, const char* caption,
+                     const QStringList& items);

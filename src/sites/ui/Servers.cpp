@@ -7,11 +7,11 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <utility>
 
 #include "sites/SiteList.h"
 #include "sites/ui/DialogFields.h"
@@ -29,6 +29,12 @@ QCheckBox* AddCheck(QWidget* owner, QGridLayout* grid, const char* name, const c
     grid->addWidget(check, grid->rowCount(), 1);
     return check;
 }
+
+constexpr std::pair<TTlsMode, const char*> kEncryptionChoices[] = {
+    {TTlsMode::Require, "Require explicit FTP over TLS"},
+    {TTlsMode::IfAvailable, "Use explicit FTP over TLS if available"},
+    {TTlsMode::PlainOnly, "Only use plain FTP (insecure)"},
+};
 
 QPushButton* MakeButton(QWidget* owner, const char* name, const char* caption)
 {
@@ -52,6 +58,7 @@ TForm4::TForm4(QWidget* parent) : QDialog(parent)
     connect(PortEdit, &QLineEdit::textChanged, this, &TForm4::PortChanged);
     connect(PassiveCheck, &QCheckBox::clicked, this, &TForm4::PassiveClick);
     connect(TransferTypeBox, &QComboBox::activated, this, &TForm4::TransferTypeChosen);
+    connect(EncryptionBox, &QComboBox::activated, this, &TForm4::EncryptionChosen);
     connect(ListView1->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &TForm4::SelectionChanged);
     connect(AddButton, &QPushButton::clicked, this, &TForm4::AddClick);
@@ -112,17 +119,14 @@ QWidget* TForm4::CreateServerGroup()
     PasswordEdit->setEchoMode(QLineEdit::Password);
     PortEdit = AddField(ServerGroup, grid, "PortEdit", "Port");
     PortEdit->setText(QStringLiteral("21"));
+    EncryptionBox = AddChoice(ServerGroup, grid, "EncryptionBox", "Encryption", {});
+    for (const auto& [mode, text] : kEncryptionChoices)
+        EncryptionBox->addItem(QLatin1String(text), static_cast<int>(mode));
     PassiveCheck = AddCheck(ServerGroup, grid, "PassiveCheck", "Passive");
     KeepAliveCheck = AddCheck(ServerGroup, grid, "KeepAliveCheck", "Keep alive");
     SavePasswordCheck = AddCheck(ServerGroup, grid, "SavePasswordCheck", "Save password");
-    TransferTypeBox = new QComboBox(ServerGroup);
-    TransferTypeBox->setObjectName(QStringLiteral("TransferTypeBox"));
-    TransferTypeBox->addItems({QStringLiteral("Auto"), QStringLiteral("ASCII"), QStringLiteral("Binary")});
-    auto* typeLabel = new QLabel(QStringLiteral("Transfer Type"), ServerGroup);
-    typeLabel->setBuddy(TransferTypeBox);
-    const int row = grid->rowCount();
-    grid->addWidget(typeLabel, row, 0);
-    grid->addWidget(TransferTypeBox, row, 1);
+    TransferTypeBox = AddChoice(ServerGroup, grid, "TransferTypeBox", "Transfer Type",
+                                {QStringLiteral("Auto"), QStringLiteral("ASCII"), QStringLiteral("Binary")});
     InitialFolderEdit = AddField(ServerGroup, grid, "InitialFolderEdit", "Initial folder");
     return ServerGroup;
 }
@@ -168,6 +172,7 @@ void TForm4::KeepCurrentInStep()
         ClearFields();
         InitialFolderEdit->clear();
         TransferTypeBox->setCurrentIndex(0);
+        EncryptionBox->setCurrentIndex(0);
         ConnectButton->setEnabled(false);
     }
 }
@@ -201,6 +206,7 @@ void TForm4::FillFields(int site)
     InitialFolderEdit->setText(Shown(record.InitialFolder));
     PassiveCheck->setChecked(record.PassiveMode != 0);
     TransferTypeBox->setCurrentIndex(record.TransferMode);
+    EncryptionBox->setCurrentIndex(EncryptionBox->findData(static_cast<int>(record.Encryption())));
     FieldEdited = true;
     PendingPort = record.PortNumber;
 }
@@ -227,7 +233,9 @@ void TForm4::AddClick()
     if (!FData)
         return;
     auto* row = new QTreeWidgetItem(ListView1, {QStringLiteral("New Server")});
-    CurrentIndex = FData->Sites.Add(SiteRecord::NewSite("New Server"));
+    SiteRecord site = SiteRecord::NewSite("New Server");
+    site.SetEncryption(TTlsMode::Require); // a site made today is encrypted unless the user says otherwise
+    CurrentIndex = FData->Sites.Add(site);
     // The new site is the selected one, so that Connect and Delete act on what the fields show.
     ListView1->setCurrentItem(row);
     FillFields(CurrentIndex);
@@ -311,6 +319,13 @@ void TForm4::TransferTypeChosen(int index)
 {
     if (HasCurrentSite())
         FData->Sites.Get(CurrentIndex).TransferMode = index;
+}
+
+void TForm4::EncryptionChosen(int index)
+{
+    if (HasCurrentSite())
+        FData->Sites.Get(CurrentIndex)
+            .SetEncryption(static_cast<TTlsMode>(EncryptionBox->itemData(index).toInt()));
 }
 
 void TForm4::ProxyClick()

@@ -35,6 +35,9 @@ public:
     QLineEdit *HostEdit, *UserEdit, *PasswordEdit, *PortEdit, *InitialFolderEdit;
     QCheckBox *PassiveCheck, *KeepAliveCheck, *SavePasswordCheck;
     QComboBox* TransferTypeBox;
+    // "Require ...", "Use ... if available", "Only use plain FTP (insecure)"; each row's data is
+    // its TTlsMode.
+    QComboBox* EncryptionBox;
     QPushButton *ProxyButton, *ConnectButton, *CloseButton;
 
     void done(int result) override;
@@ -59,6 +62,7 @@ private:
     void PortChanged(const QString& text);
     void PassiveClick(bool checked);
     void TransferTypeChosen(int index);
+    void EncryptionChosen(int index);
     void ProxyClick();
     bool HasCurrentSite() const;
 

@@ -48,6 +48,7 @@ TSiteFileData ThreeSites()
         r.PortNumber = 2100 + i;
         r.PassiveMode = static_cast<uint8_t>(i % 2);
         r.TransferMode = i;
+        r.SetEncryption(static_cast<TTlsMode>(i));
         d.Sites.Add(r);
     }
     return d;
@@ -78,6 +79,9 @@ TEST(SiteFile, ThreeSitesGiveTheExactByteLayout)
         EXPECT_EQ(ShortAt(b, r + 768), "/pub/" + n);
         EXPECT_EQ(Int32At(b, r + 1024), static_cast<int32_t>(2100 + i));
         EXPECT_EQ(b[r + 1028], static_cast<char>(i % 2));
+        EXPECT_EQ(b[r + 1029], static_cast<char>(i)); // the encryption choice, checked, marked
+        EXPECT_EQ(b[r + 1030], static_cast<char>(i ^ 0xA5));
+        EXPECT_EQ(b[r + 1031], '\x54');
         EXPECT_EQ(Int32At(b, r + 1032), static_cast<int32_t>(i));
     }
     struct stat st {};
@@ -89,6 +93,8 @@ TEST(SiteFile, ThreeSitesGiveTheExactByteLayout)
     ASSERT_EQ(back.Sites.Count(), 3);
     EXPECT_EQ(back.Sites.Get(2).HostName.Str(), "host2");
     EXPECT_EQ(back.Sites.Get(1).PassiveMode, 1);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(back.Sites.Get(i).Encryption(), static_cast<TTlsMode>(i));
     EXPECT_EQ(back.Proxy.ProxyPort, 2121);
     EXPECT_EQ(back.LocalPanelWidth, 420);
     EXPECT_EQ(EncodeSiteRecord(back.Sites.Get(0)), EncodeSiteRecord(ThreeSites().Sites.Get(0)));
@@ -202,6 +208,51 @@ TEST(SiteFile, FailedSaveLeavesThePreviousFileAndNamesTheFile)
     }
     EXPECT_EQ(files, 1); // no temporary file left behind
     EXPECT_THROW(SaveSites(dir.Path() + "/missing/servers.sit", big), EFCreateError);
+}
+
+// Older versions wrote the three bytes after the passive flag as they found them in memory: they
+// must read as plain FTP (no silent change of behaviour), and be written back untouched.
+TEST(SiteFile, OlderFilesPaddingReadsAsPlainFtpAndIsKeptAsFound)
+{
+    struct Case {
+        const char* what;
+        char padding[4];
+        TTlsMode mode;
+    };
+    const Case cases[] = {
+        {"zeros of an earlier version", "\0\0\0", TTlsMode::PlainOnly},
+        {"memory garbage", "\x01\x02\x03", TTlsMode::PlainOnly},
+        {"check without marker", "\x01\xA4\x00", TTlsMode::PlainOnly},
+        {"marker with a wrong check", "\x01\xA5\x54", TTlsMode::PlainOnly},
+        {"a mode beyond the known ones", "\x03\xA6\x54", TTlsMode::PlainOnly},
+        {"require", "\x01\xA4\x54", TTlsMode::Require},
+        {"if available", "\x02\xA7\x54", TTlsMode::IfAvailable},
+        {"plain, chosen", "\x00\xA5\x54", TTlsMode::PlainOnly},
+    };
+    TempDir dir;
+    const std::string path = SiteFilePath(dir.Path());
+    SaveSites(path, ThreeSites());
+    std::string b = ReadAll(path);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        b.replace(784 + 1029, 3, std::string(c.padding, 3));
+        {
+            TFileStream f(path, fmCreate);
+            f.WriteBuffer(b.data(), static_cast<int64_t>(b.size()));
+        }
+        TSiteFileData d;
+        ASSERT_TRUE(LoadSites(path, d));
+        EXPECT_EQ(d.Sites.Get(0).Encryption(), c.mode);
+        EXPECT_EQ(d.Sites.Get(0).HostName.Str(), "host0");
+        EXPECT_EQ(d.Sites.Get(0).TransferMode, 0);
+        SaveSites(path, d);
+        EXPECT_EQ(ReadAll(path), b);
+    }
+    SiteRecord fresh = SiteRecord::NewSite("new");
+    EXPECT_EQ(fresh.Encryption(), TTlsMode::PlainOnly);
+    fresh.SetEncryption(TTlsMode::Require);
+    EXPECT_EQ(fresh.Encryption(), TTlsMode::Require);
+    EXPECT_EQ(EncodeSiteRecord(fresh).substr(1028, 8), std::string("\x00\x01\xA4\x54\x00\x00\x00\x00", 8));
 }
 
 TEST(SiteList, AddGetRemoveKeepOrder)
