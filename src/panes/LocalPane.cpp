@@ -45,6 +45,14 @@ void TLocalListView::keyPressEvent(QKeyEvent* event)
     QTreeView::keyPressEvent(event);
 }
 
+// The drag runs to its end inside; wherever the items went, the list is read again afterwards.
+void TLocalListView::startDrag(Qt::DropActions actions)
+{
+    QTreeView::startDrag(actions);
+    if (OnEndDrag)
+        OnEndDrag();
+}
+
 bool TLocalListView::focusNextPrevChild(bool next)
 {
     if (next && !Editing() && OnTab) {

@@ -26,10 +26,12 @@ public:
     using QTreeView::QTreeView;
     std::function<void(QKeyEvent*)> OnKeyDown;
     std::function<void()> OnTab;
+    std::function<void()> OnEndDrag; // a drag from the list ended, dropped or not
     bool Editing() const { return state() == QAbstractItemView::EditingState; }
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void startDrag(Qt::DropActions actions) override;
     bool focusNextPrevChild(bool next) override;
 };
 
