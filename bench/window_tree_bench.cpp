@@ -185,6 +185,7 @@ int main(int argc, char** argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     InstallQtSynchronize();
+    std::setvbuf(stdout, nullptr, _IOLBF, 0); // each round shows as it ends
     const int rounds = std::max(1, std::atoi(qgetenv("FERRYSTAR_TREE_ROUNDS").isEmpty()
                                                  ? "3"
                                                  : qgetenv("FERRYSTAR_TREE_ROUNDS").constData()));
