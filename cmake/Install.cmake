@@ -16,8 +16,9 @@ foreach(size 16 24 32 48 64 128 256)
           DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps RENAME ferrystar.png)
 endforeach()
 # The program looks for it beside itself first, then in ../share/ferrystar.
-install(FILES ${CMAKE_CURRENT_SOURCE_DIR}/docs/help.html ${CMAKE_CURRENT_SOURCE_DIR}/docs/demo-connected.png
-        DESTINATION ${CMAKE_INSTALL_DATADIR}/ferrystar)
+install(FILES ${CMAKE_CURRENT_SOURCE_DIR}/docs/help.html DESTINATION ${CMAKE_INSTALL_DATADIR}/ferrystar)
+install(DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}/docs/shots DESTINATION ${CMAKE_INSTALL_DATADIR}/ferrystar
+        FILES_MATCHING PATTERN "*.png")
 
 # Debian wants man pages compressed with the best level and no time stamp.
 set(FERRYSTAR_MAN_GZ ${CMAKE_BINARY_DIR}/ferrystar.1.gz)
@@ -39,7 +40,7 @@ install(FILES ${FERRYSTAR_CHANGELOG_GZ} DESTINATION ${FERRYSTAR_DOC_DIR})
 
 set(CPACK_PACKAGE_NAME ferrystar)
 set(CPACK_PACKAGE_VENDOR Quillmoor)
-set(CPACK_PACKAGE_CONTACT "Quillmoor Ferrystar <ferrystar@quillmoor.example.org>")
+set(CPACK_PACKAGE_CONTACT "Ferrystar maintainers <maintainers@ferrystar.example.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "desktop FTP client")
 set(CPACK_PACKAGE_DESCRIPTION "One window with saved sites, the local and the remote folder side by\n\
 side, and a report panel with the log, the task list and a picture preview.")
@@ -47,6 +48,6 @@ set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION net)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://quillmoor.example.org/ferrystar/)
+set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://ferrystar.example.org/)
 set(CPACK_STRIP_FILES ON)
 include(CPack)

@@ -2,6 +2,7 @@
 # Installs the Debian 12 packages one use of the project needs, and nothing else:
 #   scripts/install-deps.sh run     build and run the program
 #   scripts/install-deps.sh demo    the above, and the demo's FTP server and picture maker
+#   scripts/install-deps.sh docs    the above, the tests' packages, and the X server the screenshots use
 #   scripts/install-deps.sh test    the above, and the tests' servers and tools
 #   scripts/install-deps.sh bench   the above, and the benchmarks' reference clients
 # Does nothing when every package is present. Creates no account and changes no configuration.
@@ -17,18 +18,20 @@ run_packages=(
 )
 test_packages=(
   googletest libgtest-dev libgmock-dev
-  vsftpd libpam-pwdfile python3 python3-pyftpdlib ftp-proxy
+  vsftpd libpam-pwdfile python3 python3-pyftpdlib ftp-proxy imagemagick
   desktop-file-utils appstream lintian dpkg-dev
 )
 demo_packages=(python3 python3-pyftpdlib imagemagick)
+docs_packages=(xvfb xauth)
 bench_packages=(curl lftp xvfb xauth)
 case "$use" in
   run) packages=("${run_packages[@]}") ;;
   demo) packages=("${run_packages[@]}" "${demo_packages[@]}") ;;
+  docs) packages=("${run_packages[@]}" "${demo_packages[@]}" "${test_packages[@]}" "${docs_packages[@]}") ;;
   test) packages=("${run_packages[@]}" "${test_packages[@]}") ;;
   bench) packages=("${run_packages[@]}" "${test_packages[@]}" "${bench_packages[@]}") ;;
   *)
-    echo "usage: $0 run|demo|test|bench" >&2
+    echo "usage: $0 run|demo|docs|test|bench" >&2
     exit 2
     ;;
 esac

@@ -80,6 +80,11 @@ void TFTPThread::AttachHandlers()
     FLogEvent->SetActive(true);
     FFTP->SetIntercept(FLogEvent.get());
     FFTP->OnStatus = [this](TIdBaseComponent*, TIdStatus, const std::string& text) { Log(text); };
+    // A name may stand for several addresses: the Log page tells which one answered.
+    FFTP->OnConnected = [this](TIdBaseComponent*) {
+        FProtocolLine = "Connected to " + FFTP->PeerIP() + " port " + std::to_string(FFTP->PeerPort());
+        Notify(OnProtocolLine);
+    };
     FFTP->OnWorkBegin = [this](TIdBaseComponent*, TWorkMode, int64_t max) { WorkBegin(max); };
     FFTP->OnWork = [this](TIdBaseComponent*, TWorkMode mode, int64_t count) { Work(mode == wmWrite, count); };
     FFTP->OnWorkEnd = [this](TIdBaseComponent*, TWorkMode) { WorkEnd(); };

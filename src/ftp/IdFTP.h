@@ -80,6 +80,9 @@ public:
     void SendData(const std::string& command, TStream& stream);
     void RequestPassive(std::string& host, int& port);
     void AnnouncePort(const TIdSocketHandle& binding);
+    // EPSV and EPRT (IPv6 control connections, and EPSV where PASV is refused).
+    void RequestExtendedPassive(int& port);
+    void AnnounceExtendedPort(const TIdSocketHandle& binding);
     void PrepareDataChannel();
 
     virtual void DoAfterGet(TStream& stream);
@@ -112,6 +115,9 @@ private:
     void ReceiveActive(const std::string& command, TStream& stream);
     void SendPassive(const std::string& command, TStream& stream);
     void SendActive(const std::string& command, TStream& stream);
+    bool ControlIsIPv6() const;
+    void RequestDataAddress(std::string& host, int& port);
+    void AnnounceDataAddress(const TIdSocketHandle& binding);
     TIdTCPClient& OpenPassiveChannel();
     TIdSimpleServer& OpenActiveListener();
     void AcceptDataConnection(TIdSimpleServer& server);
@@ -152,5 +158,8 @@ private:
 // The host and port a PASV reply line names. A piece that is not a number raises EConvertError;
 // numbers outside 0..255 or port 0 raise EIdFTPPassiveAddressError.
 void ParsePassiveReply(const std::string& line, std::string& host, int& port);
+// The port of an EPSV reply line "... (|||port|)": any other shape raises
+// EIdFTPPassiveAddressError, and so does a port outside 1..65535.
+int ParseExtendedPassiveReply(const std::string& line);
 // The 64-bit size of a SIZE reply's text, -1 when it holds none.
 int64_t ParseSizeReply(const std::string& text);

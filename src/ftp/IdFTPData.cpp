@@ -3,6 +3,7 @@
 #include <chrono>
 #include <vector>
 
+#include "ftp/AsciiTransfer.h"
 #include "ftp/IdFTP.h"
 
 namespace {
@@ -135,7 +136,7 @@ TIdTCPClient& TIdFTP::OpenPassiveChannel()
 {
     std::string host;
     int port = 0;
-    RequestPassive(host, port);
+    RequestDataAddress(host, port);
     // The host the reply names is ignored on purpose: a server must not be able to point the
     // client at a third machine. Data goes to the machine the control connection reaches.
     const std::string peer = ControlPeerIP();
@@ -156,7 +157,7 @@ TIdSimpleServer& TIdFTP::OpenActiveListener()
     server->BoundIP = local;
     server->BoundPort = 0;
     server->StartListening();
-    AnnouncePort(*server->SocketBinding());
+    AnnounceDataAddress(*server->SocketBinding());
     return *server;
 }
 
@@ -360,7 +361,10 @@ void TIdFTP::SendActive(const std::string& command, TStream& stream)
 void TIdFTP::SendStreamTolerant(TIdTCPConnection& channel, TStream& stream, bool rewind)
 {
     try {
-        channel.SendStream(stream, rewind);
+        if (FTransferType == ftASCII)
+            SendAsciiStream(channel, stream, rewind);
+        else
+            channel.SendStream(stream, rewind);
     } catch (const EIdException& e) {
         // After our own abort the send fails by design; the transfer goes on to read the
         // server's replies so that the control connection stays in step.

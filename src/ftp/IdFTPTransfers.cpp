@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "ftp/AsciiTransfer.h"
 #include "ftp/IdFTP.h"
 
 namespace {
@@ -141,7 +142,10 @@ void TIdFTP::DownloadToFile(const std::string& remoteName, const std::string& lo
 void TIdFTP::DownloadToStream(const std::string& remoteName, TStream& stream)
 {
     const int64_t start = stream.Position();
-    ReceiveData("RETR " + remoteName, stream);
+    if (FTransferType == ftASCII)
+        ReceiveAsciiData(*this, "RETR " + remoteName, stream);
+    else
+        ReceiveData("RETR " + remoteName, stream);
     CheckDownloadComplete(remoteName, stream.Position() - start);
     DoAfterGet(stream);
 }

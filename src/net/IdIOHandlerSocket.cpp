@@ -2,6 +2,8 @@
 
 #include <sys/socket.h>
 
+#include <vector>
+
 #include "net/IdTCPConnection.h"
 
 TIdIOHandler::~TIdIOHandler()
@@ -25,17 +27,15 @@ void TIdIOHandlerSocket::ConnectTo(const std::string& host, int port, int /*time
                                    int portMin, int boundPort, const std::string& boundIP)
 {
     TIdSocketHandle& b = *FBinding;
-    b.OpenSocket(SOCK_STREAM);
     b.IP = boundIP;
     b.Port = boundPort;
     b.ClientPortMin = portMin;
     b.ClientPortMax = portMax;
-    b.BindLocal();
-    if (!TIdStack::IsDottedAddress(host))
+    if (!TIdStack::IsNumericAddress(TIdStack::StripBrackets(host)))
         DoStatus(hsResolving, host);
-    b.SetPeer(GStack->LookupHost(host), port);
-    DoStatus(hsConnecting, b.PeerIP());
-    GStack->CheckForSocketError(b.ConnectPeer());
+    const std::vector<std::string> addresses = GStack->LookupHostAddresses(host);
+    b.ConnectToAddresses(addresses, port,
+                         [this](const std::string& address) { DoStatus(hsConnecting, address); });
 }
 
 bool TIdIOHandlerSocket::IsOpen()

@@ -46,9 +46,10 @@ public:
     ~TIdIOHandlerSocket() override;
 
     void Close() override;
-    // Allocates, binds (port range rules of TIdSocketHandle::BindLocal), resolves and connects.
-    // Statuses: hsResolving (names only), hsConnecting with the dotted address. The time-out is
-    // not used: every connect is a plain blocking one, ended early only by Shutdown().
+    // Resolves, then allocates, binds (port range rules of TIdSocketHandle::BindLocal) and
+    // connects for each address in turn (TIdSocketHandle::ConnectToAddresses). Statuses:
+    // hsResolving (names only), hsConnecting with each numeric address tried. The time-out is not
+    // used: every connect is a plain blocking one, ended early only by Shutdown().
     void ConnectTo(const std::string& host, int port, int timeoutMs, int portMax, int portMin, int boundPort,
                    const std::string& boundIP) override;
     bool IsOpen() override;

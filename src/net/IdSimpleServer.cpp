@@ -70,6 +70,8 @@ void TIdSimpleServer::StartListening()
 void TIdSimpleServer::BindListener()
 {
     TIdSocketHandle* binding = SocketBinding();
+    // Listens in the family of its address (IPv4 for any address).
+    binding->IPVersion = TIdStack::AddressVersion(BoundIP);
     binding->OpenSocket(SOCK_STREAM);
     FListeningSocket = binding->Handle();
     FListenerInBinding = true;

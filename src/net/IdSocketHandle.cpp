@@ -22,6 +22,7 @@ bool TIdSocketHandle::HandleAllocated() const
 void TIdSocketHandle::Assign(const TIdSocketHandle& source)
 {
     IP = source.IP;
+    IPVersion = source.IPVersion;
     Port = source.Port;
     FPeerIP = source.FPeerIP;
     FPeerPort = source.FPeerPort;
@@ -30,7 +31,7 @@ void TIdSocketHandle::Assign(const TIdSocketHandle& source)
 void TIdSocketHandle::OpenSocket(int socketType, int protocol)
 {
     ReleaseSocket();
-    const TIdStackSocketHandle s = GStack->CreateSocketHandle(socketType, protocol);
+    const TIdStackSocketHandle s = GStack->CreateSocketHandle(socketType, protocol, IPVersion);
     std::lock_guard<std::mutex> guard(FLock);
     FHandle = s;
     FAllocated = true;
@@ -58,6 +59,7 @@ void TIdSocketHandle::ResetHandle(bool resetLocal)
         std::lock_guard<std::mutex> guard(FLock);
         FHandle = Id_INVALID_SOCKET;
         FAllocated = false;
+        FShutDownAsked = false;
     }
     FPeerIP.clear();
     FPeerPort = 0;
@@ -104,6 +106,7 @@ void TIdSocketHandle::ReadBackLocal()
 {
     int family = 0;
     GStack->WSGetSockName(Handle(), family, IP, Port);
+    IPVersion = family == AF_INET6 ? Id_IPv6 : Id_IPv4;
 }
 
 void TIdSocketHandle::SetPeer(const std::string& ip, int port)
@@ -121,6 +124,54 @@ int TIdSocketHandle::ConnectPeer()
         GStack->WSGetPeerName(Handle(), family, FPeerIP, FPeerPort);
     }
     return rc;
+}
+
+void TIdSocketHandle::ConnectToAddresses(const std::vector<std::string>& addresses, int port,
+                                         const std::function<void(const std::string&)>& beforeAttempt)
+{
+    const std::string localIP = IP;
+    const int localPort = Port;
+    std::exception_ptr failure;
+    for (const std::string& address : addresses) {
+        // A fixed local address only suits peers of its own family.
+        if (!localIP.empty() && TIdStack::AddressVersion(localIP) != TIdStack::AddressVersion(address))
+            continue;
+        IP = localIP;
+        Port = localPort;
+        beforeAttempt(address);
+        failure = ConnectAttempt(address, port);
+        if (!failure)
+            return;
+        if (ShutDownAsked())
+            break;
+    }
+    if (!failure)
+        GStack->RaiseSocketError(Id_WSAEAFNOSUPPORT); // nothing of the local address's family
+    std::rethrow_exception(failure);
+}
+
+std::exception_ptr TIdSocketHandle::ConnectAttempt(const std::string& address, int port)
+{
+    IPVersion = TIdStack::AddressVersion(address);
+    OpenSocket(SOCK_STREAM);
+    BindLocal();
+    SetPeer(address, port);
+    try {
+        // A shutdown that came while no socket was open had nothing to wake: it is seen here.
+        if (ShutDownAsked())
+            throw EIdConnClosedGracefully();
+        GStack->CheckForSocketError(ConnectPeer());
+        return nullptr;
+    } catch (const EIdException&) {
+        ReleaseSocket();
+        return std::current_exception();
+    }
+}
+
+bool TIdSocketHandle::ShutDownAsked() const
+{
+    std::lock_guard<std::mutex> guard(FLock);
+    return FShutDownAsked;
 }
 
 void TIdSocketHandle::ListenOn(int backlog)
@@ -188,6 +239,7 @@ void TIdSocketHandle::SetOption(int level, int option, const void* value, int le
 void TIdSocketHandle::Shutdown()
 {
     std::lock_guard<std::mutex> guard(FLock);
+    FShutDownAsked = true;
     if (FAllocated)
         GStack->WSShutdown(FHandle, SHUT_RDWR);
 }

@@ -2,6 +2,7 @@
 
 #include <arpa/inet.h>
 #include <map>
+#include <mutex>
 
 namespace {
 // Kept per thread: the worker and the window use sockets at the same time.
@@ -80,13 +81,43 @@ std::vector<std::string> SplitDotted(const std::string& address)
     parts.push_back(address.substr(start));
     return parts;
 }
+
+std::string UpperCase(std::string text)
+{
+    for (char& c : text)
+        c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c);
+    return text;
+}
+
+// Names the tests make resolve to addresses of their choice, by upper-case name.
+struct TestHostTable {
+    std::mutex Lock;
+    std::map<std::string, std::vector<std::string>> Names;
+};
+
+TestHostTable& TestHosts()
+{
+    static TestHostTable table;
+    return table;
+}
+
+bool FindTestHost(const std::string& name, std::vector<std::string>& addresses)
+{
+    TestHostTable& table = TestHosts();
+    std::lock_guard<std::mutex> guard(table.Lock);
+    auto it = table.Names.find(UpperCase(name));
+    if (it == table.Names.end())
+        return false;
+    addresses = it->second;
+    return true;
+}
 } // namespace
 
 TIdStack* GStack = nullptr;
 
-TIdStackSocketHandle TIdStack::CreateSocketHandle(int socketType, int protocol)
+TIdStackSocketHandle TIdStack::CreateSocketHandle(int socketType, int protocol, TIdIPVersion version)
 {
-    const TIdStackSocketHandle s = WSSocket(socketType, protocol);
+    const TIdStackSocketHandle s = WSSocket(socketType, protocol, version);
     if (s == Id_INVALID_SOCKET)
         throw EIdInvalidSocket();
     return s;
@@ -128,16 +159,63 @@ bool TIdStack::IsDottedAddress(const std::string& address)
     return true;
 }
 
+bool TIdStack::IsIPv6Address(const std::string& address)
+{
+    const size_t zone = address.find('%');
+    if (zone == 0 || zone + 1 == address.size())
+        return false;
+    in6_addr bytes{};
+    return ::inet_pton(AF_INET6, address.substr(0, zone).c_str(), &bytes) == 1;
+}
+
+bool TIdStack::IsNumericAddress(const std::string& address)
+{
+    return IsDottedAddress(address) || IsIPv6Address(address);
+}
+
+TIdIPVersion TIdStack::AddressVersion(const std::string& address)
+{
+    return address.find(':') == std::string::npos ? Id_IPv4 : Id_IPv6;
+}
+
+std::string TIdStack::StripBrackets(const std::string& host)
+{
+    if (host.size() > 2 && host.front() == '[' && host.back() == ']' &&
+        IsIPv6Address(host.substr(1, host.size() - 2)))
+        return host.substr(1, host.size() - 2);
+    return host;
+}
+
 std::string TIdStack::LookupHost(const std::string& host)
 {
-    std::string upper = host;
-    for (char& c : upper)
-        c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c);
-    if (upper == "LOCALHOST")
+    if (UpperCase(host) == "LOCALHOST")
         return "127.0.0.1";
     if (IsDottedAddress(host))
         return host;
     return WSGetHostByName(host);
+}
+
+std::vector<std::string> TIdStack::LookupHostAddresses(const std::string& host)
+{
+    const std::string name = StripBrackets(host);
+    if (IsNumericAddress(name))
+        return {name};
+    std::vector<std::string> addresses;
+    if (FindTestHost(name, addresses))
+        return addresses;
+    if (UpperCase(name) == "LOCALHOST")
+        return {"127.0.0.1"};
+    return WSGetHostAddresses(name);
+}
+
+void TIdStack::SetTestHostAddresses(const std::string& name, const std::vector<std::string>& addresses)
+{
+    TestHostTable& table = TestHosts();
+    std::lock_guard<std::mutex> guard(table.Lock);
+    if (addresses.empty())
+        table.Names.erase(UpperCase(name));
+    else
+        table.Names[UpperCase(name)] = addresses;
 }
 
 std::string TIdStack::TInAddrToString(const TIdInAddr& address)

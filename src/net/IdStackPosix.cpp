@@ -1,5 +1,6 @@
 #include "net/IdStackPosix.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstring>
@@ -10,9 +11,51 @@
 #include <unistd.h>
 
 namespace {
-sockaddr_in MakeAddress(const std::string& ip, int port)
+// One socket address of either family.
+struct SocketAddress {
+    sockaddr_storage Storage{};
+    socklen_t Length = sizeof(sockaddr_storage);
+    sockaddr* Raw() { return reinterpret_cast<sockaddr*>(&Storage); }
+    const sockaddr* Raw() const { return reinterpret_cast<const sockaddr*>(&Storage); }
+};
+
+int SocketFamily(TIdStackSocketHandle s)
 {
-    sockaddr_in addr{};
+    int family = AF_INET;
+    socklen_t len = sizeof family;
+    if (::getsockopt(s, SOL_SOCKET, SO_DOMAIN, &family, &len) != 0)
+        return AF_INET;
+    return family;
+}
+
+// Numeric IPv6 text (a zone such as "%eth0" allowed) into the address; raises EConvertError.
+void FillIPv6(const std::string& ip, sockaddr_in6& addr)
+{
+    addrinfo hints{};
+    hints.ai_family = AF_INET6;
+    hints.ai_flags = AI_NUMERICHOST;
+    addrinfo* result = nullptr;
+    if (::getaddrinfo(ip.c_str(), nullptr, &hints, &result) != 0 || result == nullptr)
+        throw EConvertError("'" + ip + "' is not a valid IPv6 address");
+    std::memcpy(&addr, result->ai_addr, sizeof addr);
+    ::freeaddrinfo(result);
+}
+
+// An empty ip is any address of the socket's family.
+SocketAddress MakeAddress(TIdStackSocketHandle s, const std::string& ip, int port)
+{
+    SocketAddress result;
+    const bool six = ip.empty() ? SocketFamily(s) == AF_INET6 : TIdStack::AddressVersion(ip) == Id_IPv6;
+    if (six) {
+        auto& addr = *reinterpret_cast<sockaddr_in6*>(&result.Storage);
+        if (!ip.empty())
+            FillIPv6(ip, addr);
+        addr.sin6_family = AF_INET6;
+        addr.sin6_port = htons(static_cast<uint16_t>(port));
+        result.Length = sizeof addr;
+        return result;
+    }
+    auto& addr = *reinterpret_cast<sockaddr_in*>(&result.Storage);
     addr.sin_family = AF_INET;
     addr.sin_port = htons(static_cast<uint16_t>(port));
     if (ip.empty()) {
@@ -21,16 +64,53 @@ sockaddr_in MakeAddress(const std::string& ip, int port)
         const TIdInAddr a = TIdStack::TranslateStringToTInAddr(ip);
         std::memcpy(&addr.sin_addr.s_addr, a.Bytes, 4);
     }
-    return addr;
+    result.Length = sizeof addr;
+    return result;
 }
 
-void ReadAddress(const sockaddr_in& addr, int& family, std::string& ip, int& port)
+std::string AddressText(const sockaddr* addr, socklen_t length)
 {
+    char text[NI_MAXHOST] = {};
+    if (::getnameinfo(addr, length, text, sizeof text, nullptr, 0, NI_NUMERICHOST) != 0)
+        return std::string();
+    return text;
+}
+
+void ReadAddress(const SocketAddress& address, int& family, std::string& ip, int& port)
+{
+    family = address.Storage.ss_family;
+    if (family == AF_INET6) {
+        const auto& addr = *reinterpret_cast<const sockaddr_in6*>(&address.Storage);
+        ip = AddressText(address.Raw(), sizeof addr);
+        port = ntohs(addr.sin6_port);
+        return;
+    }
+    const auto& addr = *reinterpret_cast<const sockaddr_in*>(&address.Storage);
     TIdInAddr a;
     std::memcpy(a.Bytes, &addr.sin_addr.s_addr, 4);
-    family = addr.sin_family;
     ip = TIdStack::TInAddrToString(a);
     port = ntohs(addr.sin_port);
+}
+
+// Every address of a name for stream sockets of the family, without repeats; empty when unknown.
+std::vector<std::string> ResolveName(const std::string& name, int family)
+{
+    std::vector<std::string> addresses;
+    addrinfo hints{};
+    hints.ai_family = family;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* result = nullptr;
+    if (name.empty() || ::getaddrinfo(name.c_str(), nullptr, &hints, &result) != 0)
+        return addresses;
+    for (const addrinfo* ai = result; ai != nullptr; ai = ai->ai_next) {
+        if (ai->ai_family != AF_INET && ai->ai_family != AF_INET6)
+            continue;
+        const std::string text = AddressText(ai->ai_addr, ai->ai_addrlen);
+        if (!text.empty() && std::find(addresses.begin(), addresses.end(), text) == addresses.end())
+            addresses.push_back(text);
+    }
+    ::freeaddrinfo(result);
+    return addresses;
 }
 
 int PollOne(pollfd& p, int timeoutMs)
@@ -91,21 +171,21 @@ int TIdStackPosix::MapErrno(int err)
     }
 }
 
-TIdStackSocketHandle TIdStackPosix::WSSocket(int type, int protocol)
+TIdStackSocketHandle TIdStackPosix::WSSocket(int type, int protocol, TIdIPVersion version)
 {
-    return ::socket(AF_INET, type | SOCK_CLOEXEC, protocol);
+    return ::socket(version == Id_IPv6 ? AF_INET6 : AF_INET, type | SOCK_CLOEXEC, protocol);
 }
 
 int TIdStackPosix::WSBind(TIdStackSocketHandle s, const std::string& ip, int port)
 {
-    const sockaddr_in addr = MakeAddress(ip, port);
-    return ::bind(s, reinterpret_cast<const sockaddr*>(&addr), sizeof addr);
+    const SocketAddress addr = MakeAddress(s, ip, port);
+    return ::bind(s, addr.Raw(), addr.Length);
 }
 
 int TIdStackPosix::WSConnect(TIdStackSocketHandle s, const std::string& ip, int port)
 {
-    const sockaddr_in addr = MakeAddress(ip, port);
-    int rc = ::connect(s, reinterpret_cast<const sockaddr*>(&addr), sizeof addr);
+    const SocketAddress addr = MakeAddress(s, ip, port);
+    int rc = ::connect(s, addr.Raw(), addr.Length);
     if (rc == -1 && errno == EINTR) {
         // The connect goes on in the background; wait for its outcome.
         pollfd p{s, POLLOUT, 0};
@@ -126,9 +206,8 @@ int TIdStackPosix::WSListen(TIdStackSocketHandle s, int backlog)
 
 TIdStackSocketHandle TIdStackPosix::WSAccept(TIdStackSocketHandle s, std::string& ip, int& port)
 {
-    sockaddr_in addr{};
-    socklen_t len = sizeof addr;
-    const int rc = ::accept4(s, reinterpret_cast<sockaddr*>(&addr), &len, SOCK_CLOEXEC);
+    SocketAddress addr;
+    const int rc = ::accept4(s, addr.Raw(), &addr.Length, SOCK_CLOEXEC);
     if (rc != -1) {
         int family = 0;
         ReadAddress(addr, family, ip, port);
@@ -224,41 +303,40 @@ int TIdStackPosix::WSCloseSocket(TIdStackSocketHandle s)
 
 void TIdStackPosix::WSGetSockName(TIdStackSocketHandle s, int& family, std::string& ip, int& port)
 {
-    sockaddr_in addr{};
-    socklen_t len = sizeof addr;
-    CheckForSocketError(::getsockname(s, reinterpret_cast<sockaddr*>(&addr), &len));
+    SocketAddress addr;
+    CheckForSocketError(::getsockname(s, addr.Raw(), &addr.Length));
     ReadAddress(addr, family, ip, port);
 }
 
 void TIdStackPosix::WSGetPeerName(TIdStackSocketHandle s, int& family, std::string& ip, int& port)
 {
-    sockaddr_in addr{};
-    socklen_t len = sizeof addr;
-    CheckForSocketError(::getpeername(s, reinterpret_cast<sockaddr*>(&addr), &len));
+    SocketAddress addr;
+    CheckForSocketError(::getpeername(s, addr.Raw(), &addr.Length));
     ReadAddress(addr, family, ip, port);
 }
 
 std::string TIdStackPosix::WSGetHostByName(const std::string& name)
 {
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* result = nullptr;
-    const int rc = name.empty() ? EAI_NONAME : ::getaddrinfo(name.c_str(), nullptr, &hints, &result);
-    if (rc != 0 || result == nullptr) {
-        if (result != nullptr)
-            ::freeaddrinfo(result);
+    return WSGetHostAddresses4(name).front();
+}
+
+std::vector<std::string> TIdStackPosix::WSGetHostAddresses(const std::string& name)
+{
+    return CheckFound(ResolveName(name, AF_UNSPEC));
+}
+
+std::vector<std::string> TIdStackPosix::WSGetHostAddresses4(const std::string& name)
+{
+    return CheckFound(ResolveName(name, AF_INET));
+}
+
+std::vector<std::string> TIdStackPosix::CheckFound(std::vector<std::string> addresses)
+{
+    if (addresses.empty()) {
         SetLastError(Id_WSAHOST_NOT_FOUND);
         RaiseSocketError(Id_WSAHOST_NOT_FOUND);
     }
-    sockaddr_in addr{};
-    std::memcpy(&addr, result->ai_addr, sizeof addr);
-    ::freeaddrinfo(result);
-    int family = 0;
-    int port = 0;
-    std::string ip;
-    ReadAddress(addr, family, ip, port);
-    return ip;
+    return addresses;
 }
 
 int TIdStackPosix::WSGetLastError()

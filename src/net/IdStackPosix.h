@@ -5,7 +5,7 @@
 
 class TIdStackPosix : public TIdStack {
 public:
-    TIdStackSocketHandle WSSocket(int type, int protocol) override;
+    TIdStackSocketHandle WSSocket(int type, int protocol, TIdIPVersion version) override;
     int WSBind(TIdStackSocketHandle s, const std::string& ip, int port) override;
     int WSConnect(TIdStackSocketHandle s, const std::string& ip, int port) override;
     int WSListen(TIdStackSocketHandle s, int backlog) override;
@@ -22,9 +22,15 @@ public:
     void WSGetSockName(TIdStackSocketHandle s, int& family, std::string& ip, int& port) override;
     void WSGetPeerName(TIdStackSocketHandle s, int& family, std::string& ip, int& port) override;
     std::string WSGetHostByName(const std::string& name) override;
+    std::vector<std::string> WSGetHostAddresses(const std::string& name) override;
     int WSGetLastError() override;
     std::string WSTranslateSocketErrorMsg(int errorCode) override;
 
     // errno to Winsock numbering; unknown values pass through unchanged.
     static int MapErrno(int err);
+
+private:
+    std::vector<std::string> WSGetHostAddresses4(const std::string& name);
+    // Raises Host not found for an empty list.
+    std::vector<std::string> CheckFound(std::vector<std::string> addresses);
 };

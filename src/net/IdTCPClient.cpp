@@ -31,3 +31,15 @@ void TIdTCPClient::Connect(int timeoutMs)
         throw;
     }
 }
+
+std::string TIdTCPClient::PeerIP() const
+{
+    auto* handler = dynamic_cast<TIdIOHandlerSocket*>(IOHandler());
+    return handler != nullptr && handler->Binding() != nullptr ? handler->Binding()->PeerIP() : std::string();
+}
+
+int TIdTCPClient::PeerPort() const
+{
+    auto* handler = dynamic_cast<TIdIOHandlerSocket*>(IOHandler());
+    return handler != nullptr && handler->Binding() != nullptr ? handler->Binding()->PeerPort() : 0;
+}

@@ -21,6 +21,10 @@ public:
     // timeoutMs -1: a plain blocking connect (the only kind used). Creates and owns a socket
     // handler when none is set, and copies OnStatus to it. On failure the socket is closed.
     virtual void Connect(int timeoutMs = -1);
+    // The numeric address and the port actually reached (a name may stand for several), while a
+    // socket handler holds a connection; empty and 0 otherwise.
+    std::string PeerIP() const;
+    int PeerPort() const;
 
 private:
     std::string FHost;

@@ -25,6 +25,8 @@
 #include "sites/ui/Servers.h"
 #include "sites/ui/SiteBox.h"
 #include "support/FtpTestUser.h"
+#include "support/PyftpdServer.h"
+#include "support/ServerSkip.h"
 #include "support/SessionKiller.h"
 #include "support/TempDir.h"
 #include "support/VsftpdServer.h"
@@ -404,4 +406,28 @@ TEST_F(SessionControl, ProxySetupChangesTheValuesWithoutWritingTheFile)
     EXPECT_EQ(w.SiteData.Proxy.ProxyHost.Str(), "proxy.local");
     EXPECT_EQ(w.SiteData.Proxy.ProxyPort, 2121);
     EXPECT_FALSE(fs::exists(app.Path() + "/servers.sit"));
+}
+
+// An IPv6 address typed in brackets in the server box connects; the Log names the address reached.
+TEST(SessionControlIPv6, BracketedAddressTypedInTheBarConnects)
+{
+    SKIP_WITHOUT(WhyNoIPv6());
+    SKIP_WITHOUT(WhyNoPyftpd());
+    PyftpdServer server("::1");
+    std::ofstream(server.Root() + "/seen.txt") << "x";
+    TempDir app, tmp;
+    ScriptedAnswers answers;
+    ProgramRun run(app.Path(), tmp.Path());
+    TMainFrm& w = run.main();
+    Type(w.ComboBox1, "[::1]");
+    Type(w.LabeledEdit2, QString::fromStdString(server.User()));
+    Type(w.LabeledEdit3, QString::fromStdString(server.Password()));
+    Type(w.LabeledEdit4, QString::number(server.Port()));
+    QTest::mouseClick(w.Button1, Qt::LeftButton);
+    ASSERT_TRUE(WaitUntil([&] {
+        return w.StatusPanel1->text() == "Connected to [::1]" && w.Worker->IsIdle();
+    })) << w.Log->toPlainText().toStdString();
+    EXPECT_TRUE(LogHas(w, "Connecting to [::1]"));
+    EXPECT_TRUE(LogHas(w, "Connected to ::1 port " + QString::number(server.Port())));
+    EXPECT_TRUE(WaitUntil([&] { return w.ListView1->topLevelItemCount() > 0; }));
 }

@@ -46,6 +46,59 @@ INSTANTIATE_TEST_SUITE_P(Modes, FtpPyftpd, ::testing::Values(true, false),
                              return info.param ? "Passive" : "Active";
                          });
 
+std::string WithCrLf(const std::string& text)
+{
+    std::string wire;
+    for (char c : text)
+        wire += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    return wire;
+}
+
+// A text file of LF lines (and lone CRs) sent and fetched back in TYPE A, through blocks far
+// smaller than the file. Work counts are the file's bytes, never the larger wire count.
+void ExpectTextRoundTrip(TIdFTP& ftp, const std::string& root, bool serverKeepsWire)
+{
+    std::string text;
+    for (int day = 1; text.size() < 200000; ++day)
+        text += "Day " + std::to_string(day) + ": rain\n" + (day % 97 == 0 ? "\rlone CR\n\n" : "");
+    TempDir local;
+    WriteFile(local.Path() + "/Day 1.txt", text);
+    int64_t lastCount = -1;
+    ftp.DataBlockSize = 4093;
+    ftp.OnWork = [&](TIdBaseComponent*, TWorkMode, int64_t count) { lastCount = count; };
+    ftp.ConnectAndLogin();
+    ftp.SetTransferType(ftASCII);
+
+    ftp.UploadFromFile(local.Path() + "/Day 1.txt", "Day 1.txt");
+    EXPECT_EQ(lastCount, static_cast<int64_t>(text.size()));
+    EXPECT_TRUE(FileText(root + "/Day 1.txt") == (serverKeepsWire ? WithCrLf(text) : text));
+
+    lastCount = -1;
+    ftp.DownloadToFile("Day 1.txt", local.Path() + "/back.txt", false);
+    // The tail that comes with the close is not reported.
+    EXPECT_GT(lastCount, 0);
+    EXPECT_LE(lastCount, static_cast<int64_t>(text.size()));
+    EXPECT_TRUE(FileText(local.Path() + "/back.txt") == text);
+}
+
+// pyftpdlib turns the wire's CR LF into LF when it stores and back when it sends.
+TEST(FtpAsciiType, TextRoundTripsThroughPyftpd)
+{
+    SKIP_WITHOUT(WhyNoPyftpd());
+    PyftpdServer server;
+    LoggedClient client("127.0.0.1", server.Port(), server.User(), server.Password(), true);
+    ExpectTextRoundTrip(client.Ftp, server.Root(), false);
+}
+
+// vsftpd as configured by default keeps and sends the wire's bytes as they are.
+TEST(FtpAsciiType, TextRoundTripsThroughVsftpd)
+{
+    SKIP_WITHOUT(WhyNoVsftpd());
+    VsftpdServer server;
+    LoggedClient client("127.0.0.1", server.Port(), server.User(), server.Password(), false);
+    ExpectTextRoundTrip(client.Ftp, server.Root(), true);
+}
+
 class FtpThroughProxy : public ::testing::TestWithParam<bool> {};
 
 TEST_P(FtpThroughProxy, LogsInListsAndDownloads)

@@ -92,6 +92,10 @@ TEST_P(FtpVsftpd, TransfersAreByteIdentical)
     EXPECT_THROW(Ftp.DownloadToFile("missing.bin", local.Path() + "/big.bin", true), EIdProtocolReplyError);
     EXPECT_EQ(fs::file_size(local.Path() + "/big.bin"), big.size() - 1000);
     EXPECT_EQ(Ftp.CurrentFolder(), "/"); // the control connection is still in step
+    // On IPv4 the data connections are made by PASV and PORT alone.
+    EXPECT_NE(Client.Sent.find(GetParam() ? "PASV<EOL>" : "PORT 127,0,0,1,"), std::string::npos);
+    EXPECT_EQ(Client.Sent.find("EPSV"), std::string::npos) << Client.Sent;
+    EXPECT_EQ(Client.Sent.find("EPRT"), std::string::npos) << Client.Sent;
 }
 
 TEST_P(FtpVsftpd, FileAndFolderCommands)

@@ -16,37 +16,55 @@
 
 namespace {
 
-sockaddr_in LoopbackAddress(int port, const std::string& address = "127.0.0.1")
+// An address of the loopback network, 127.0.0.0/8 or ::1.
+struct LoopbackSockaddr {
+    sockaddr_storage Storage{};
+    socklen_t Length = 0;
+    const sockaddr* Raw() const { return reinterpret_cast<const sockaddr*>(&Storage); }
+    int Family() const { return Storage.ss_family; }
+};
+
+LoopbackSockaddr LoopbackAddress(int port, const std::string& address = "127.0.0.1")
 {
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(static_cast<uint16_t>(port));
-    // Tests must never reach anything outside the loopback network.
-    if (::inet_pton(AF_INET, address.c_str(), &a.sin_addr) != 1 || (ntohl(a.sin_addr.s_addr) >> 24) != 127)
+    LoopbackSockaddr result;
+    auto* six = reinterpret_cast<sockaddr_in6*>(&result.Storage);
+    if (::inet_pton(AF_INET6, address.c_str(), &six->sin6_addr) == 1) {
+        // Tests must never reach anything outside the loopback network.
+        if (!IN6_IS_ADDR_LOOPBACK(&six->sin6_addr))
+            throw std::runtime_error("not a loopback address: " + address);
+        six->sin6_family = AF_INET6;
+        six->sin6_port = htons(static_cast<uint16_t>(port));
+        result.Length = sizeof *six;
+        return result;
+    }
+    auto* a = reinterpret_cast<sockaddr_in*>(&result.Storage);
+    a->sin_family = AF_INET;
+    a->sin_port = htons(static_cast<uint16_t>(port));
+    if (::inet_pton(AF_INET, address.c_str(), &a->sin_addr) != 1 || (ntohl(a->sin_addr.s_addr) >> 24) != 127)
         throw std::runtime_error("not a loopback address: " + address);
-    return a;
+    result.Length = sizeof *a;
+    return result;
 }
 
 bool CanBind(int port, const std::string& address = "127.0.0.1")
 {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const LoopbackSockaddr a = LoopbackAddress(port, address);
+    const int fd = ::socket(a.Family(), SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0)
         return false;
-    const sockaddr_in a = LoopbackAddress(port, address);
-    const bool ok = ::bind(fd, reinterpret_cast<const sockaddr*>(&a), sizeof a) == 0;
+    const bool ok = ::bind(fd, a.Raw(), a.Length) == 0;
     ::close(fd);
     return ok;
 }
 
 // A socket bound to 127.0.0.1:port (0: the system chooses), listening when asked; -1 when taken.
-int BoundLoopback(int port, bool listening)
+int BoundLoopback(int port, bool listening, const std::string& address = "127.0.0.1")
 {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const LoopbackSockaddr a = LoopbackAddress(port, address);
+    const int fd = ::socket(a.Family(), SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0)
         return -1;
-    const sockaddr_in a = LoopbackAddress(port);
-    if (::bind(fd, reinterpret_cast<const sockaddr*>(&a), sizeof a) != 0 ||
-        (listening && ::listen(fd, 4) != 0)) {
+    if (::bind(fd, a.Raw(), a.Length) != 0 || (listening && ::listen(fd, 4) != 0)) {
         ::close(fd);
         return -1;
     }
@@ -55,13 +73,20 @@ int BoundLoopback(int port, bool listening)
 
 int LocalPort(int fd)
 {
-    sockaddr_in a{};
+    sockaddr_storage a{};
     socklen_t len = sizeof a;
     ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
-    return ntohs(a.sin_port);
+    // The port sits at the same place in both families.
+    return ntohs(reinterpret_cast<sockaddr_in*>(&a)->sin_port);
 }
 
 } // namespace
+
+bool HasIPv6Loopback()
+{
+    static const bool has = CanBind(0, "::1");
+    return has;
+}
 
 int PickFreePorts(int count)
 {
@@ -71,7 +96,7 @@ int PickFreePorts(int count)
         const int first = base(rng);
         bool allFree = true;
         for (int p = first; p < first + count && allFree; ++p)
-            allFree = CanBind(p);
+            allFree = CanBind(p) && (!HasIPv6Loopback() || CanBind(p, "::1"));
         if (allFree)
             return first;
     }
@@ -94,13 +119,13 @@ std::string PickLoopbackAddress(int port)
 
 int ConnectLoopback(int port, std::chrono::milliseconds wait, const std::string& address)
 {
-    const sockaddr_in a = LoopbackAddress(port, address);
+    const LoopbackSockaddr a = LoopbackAddress(port, address);
     const auto deadline = std::chrono::steady_clock::now() + wait;
     do {
-        const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        const int fd = ::socket(a.Family(), SOCK_STREAM | SOCK_CLOEXEC, 0);
         if (fd < 0)
             return -1;
-        if (::connect(fd, reinterpret_cast<const sockaddr*>(&a), sizeof a) == 0)
+        if (::connect(fd, a.Raw(), a.Length) == 0)
             return fd;
         ::close(fd);
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
@@ -117,11 +142,11 @@ bool WaitForPort(int port, std::chrono::milliseconds wait, const std::string& ad
     return true;
 }
 
-int ListenLoopback(int& port)
+int ListenLoopback(int& port, const std::string& address)
 {
-    const int fd = BoundLoopback(0, true);
+    const int fd = BoundLoopback(0, true, address);
     if (fd < 0)
-        throw std::runtime_error("cannot listen on 127.0.0.1");
+        throw std::runtime_error("cannot listen on " + address);
     port = LocalPort(fd);
     return fd;
 }
@@ -170,9 +195,9 @@ void ArmReset(int fd)
     ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &l, sizeof l);
 }
 
-LoopbackPeer::LoopbackPeer(std::function<void(int fd)> script)
+LoopbackPeer::LoopbackPeer(std::function<void(int fd)> script, const std::string& address)
 {
-    FListener = ListenLoopback(FPort);
+    FListener = ListenLoopback(FPort, address);
     FThread = std::thread([this, script = std::move(script)] {
         const int fd = ::accept4(FListener, nullptr, nullptr, SOCK_CLOEXEC);
         if (fd < 0)

@@ -1,23 +1,27 @@
 #pragma once
-// Ports, sockets and scripted peers on 127.0.0.1 for tests; nothing here reaches beyond 127.0.0.0/8.
+// Ports, sockets and scripted peers on 127.0.0.1 for tests; nothing here reaches beyond 127.0.0.0/8
+// and ::1.
 #include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
 #include <thread>
 
-// First of `count` consecutive ports that are free right now, below the kernel's ephemeral range
-// so that outgoing connections of other tests cannot take them in the meantime.
+// First of `count` consecutive ports that are free right now (on 127.0.0.1 and ::1), below the kernel's
+// ephemeral range so that outgoing connections of other tests cannot take them in the meantime.
 int PickFreePorts(int count = 1);
+// Whether this machine has the IPv6 loopback address ::1.
+bool HasIPv6Loopback();
 // Another address of the loopback network (127.x.y.z) on which `port` is free, for servers that
 // must sit on a fixed port such as 21.
 std::string PickLoopbackAddress(int port);
-// Whether something accepts connections on address:port within the wait (loopback addresses only).
+// Whether something accepts connections on address:port within the wait (loopback addresses
+// only, ::1 included).
 bool WaitForPort(int port, std::chrono::milliseconds wait, const std::string& address = "127.0.0.1");
-// A connected TCP socket to address:port, or -1; refuses any address outside 127.0.0.0/8.
+// A connected TCP socket to address:port, or -1; refuses any address outside 127.0.0.0/8 and ::1.
 int ConnectLoopback(int port, std::chrono::milliseconds wait, const std::string& address = "127.0.0.1");
-// A socket listening on 127.0.0.1 at a port the system chooses; the port goes to `port`.
-int ListenLoopback(int& port);
+// A socket listening on a loopback address at a port the system chooses; the port goes to `port`.
+int ListenLoopback(int& port, const std::string& address = "127.0.0.1");
 // Accepts one connection within the wait, or -1.
 int AcceptWithin(int listener, std::chrono::milliseconds wait);
 
@@ -29,11 +33,11 @@ std::string ReceiveAll(int fd, long count = -1, std::chrono::milliseconds idle =
 // Makes the next close send a reset instead of an orderly close.
 void ArmReset(int fd);
 
-// A scripted TCP peer on 127.0.0.1: listens on a free port, accepts one connection on its own
-// thread and runs the script with the accepted descriptor, then closes it.
+// A scripted TCP peer on 127.0.0.1 (or ::1): listens on a free port, accepts one connection on
+// its own thread and runs the script with the accepted descriptor, then closes it.
 class LoopbackPeer {
 public:
-    explicit LoopbackPeer(std::function<void(int fd)> script);
+    explicit LoopbackPeer(std::function<void(int fd)> script, const std::string& address = "127.0.0.1");
     ~LoopbackPeer();
     LoopbackPeer(const LoopbackPeer&) = delete;
     LoopbackPeer& operator=(const LoopbackPeer&) = delete;

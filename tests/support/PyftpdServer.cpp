@@ -3,12 +3,13 @@
 #include <chrono>
 #include <filesystem>
 #include <stdexcept>
+#include <utility>
 #include <vector>
 
 #include "support/LoopbackPorts.h"
 #include "support/ServerSkip.h"
 
-PyftpdServer::PyftpdServer() : FRoot(FDir.Path() + "/root")
+PyftpdServer::PyftpdServer(std::string host) : FHost(std::move(host)), FRoot(FDir.Path() + "/root")
 {
     if (!ServerMayStart(WhyNoPyftpd()))
         return;
@@ -33,6 +34,7 @@ bool PyftpdServer::TryStart()
     // Debian's Python modules import only under the system interpreter.
     const std::vector<std::string> argv = {
         "/usr/bin/python3", std::string(FERRYSTAR_TEST_SCRIPTS) + "/pyftpd_server.py",
+        "--host",           FHost,
         "--port",           std::to_string(FPort),
         "--user",           User(),
         "--password",       Password(),
@@ -40,7 +42,7 @@ bool PyftpdServer::TryStart()
         "--passive-first",  std::to_string(first + 1),
         "--passive-last",   std::to_string(first + kPassivePorts)};
     FProcess = std::make_unique<ChildProcess>(argv, FDir.Path() + "/pyftpd.out");
-    if (WaitForPort(FPort, std::chrono::seconds(10)) && FProcess->Running())
+    if (WaitForPort(FPort, std::chrono::seconds(10), FHost) && FProcess->Running())
         return true;
     FProcess.reset();
     return false;

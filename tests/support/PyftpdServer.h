@@ -1,5 +1,6 @@
 #pragma once
-// The second real FTP peer: the pyftpd_server.py script under /usr/bin/python3.
+// The second real FTP peer: the pyftpd_server.py script under /usr/bin/python3, on 127.0.0.1 or
+// another loopback address such as ::1.
 #include <memory>
 #include <string>
 
@@ -9,11 +10,12 @@
 
 class PyftpdServer {
 public:
-    PyftpdServer();
+    explicit PyftpdServer(std::string host = "127.0.0.1");
     ~PyftpdServer();
     PyftpdServer(const PyftpdServer&) = delete;
     PyftpdServer& operator=(const PyftpdServer&) = delete;
 
+    const std::string& Host() const { return FHost; }
     int Port() const { return FPort; }
     const std::string& Root() const { return FRoot; }
     std::string User() const { return "pyuser"; }
@@ -25,6 +27,7 @@ private:
     bool TryStart();
 
     TempDir FDir;
+    std::string FHost;
     std::string FRoot;
     int FPort = 0;
     std::unique_ptr<ChildProcess> FProcess;

@@ -188,6 +188,8 @@ private:
 
 // The PASV reply text for a data port on the given dotted host.
 std::string PassiveReply(const std::string& host, int port);
+// The EPSV reply text for a data port: "229 Entering Extended Passive Mode (|||port|)".
+std::string ExtendedPassiveReply(int port);
 
 // The server side of the plain login that a RecordingClient makes.
 void ScriptLogin(ScriptedFtpSession& s);

@@ -33,6 +33,11 @@ std::string PassiveReply(const std::string& host, int port)
            std::to_string(port % 256) + ").";
 }
 
+std::string ExtendedPassiveReply(int port)
+{
+    return "229 Entering Extended Passive Mode (|||" + std::to_string(port) + "|)";
+}
+
 ScriptedFtpSession::~ScriptedFtpSession()
 {
     CloseFd(FDataListener);

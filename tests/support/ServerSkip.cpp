@@ -59,6 +59,11 @@ std::string WhyNoFtpProxy()
     return Exists("/usr/sbin/ftp-proxy") ? "" : Missing("ftp-proxy");
 }
 
+std::string WhyNoIPv6()
+{
+    return HasIPv6Loopback() ? "" : "this machine has no IPv6 loopback address ::1";
+}
+
 std::string WhyNoProxyTarget()
 {
     for (const std::string& why : {WhyNoVsftpd(), WhyNoFtpProxy()})

@@ -10,6 +10,8 @@
 std::string WhyNoVsftpd();
 std::string WhyNoPyftpd();
 std::string WhyNoFtpProxy();
+// For servers on ::1.
+std::string WhyNoIPv6();
 // For a vsftpd behind ftp-proxy, which must sit on port 21 of some 127.x.y.z.
 std::string WhyNoProxyTarget();
 

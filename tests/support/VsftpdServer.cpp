@@ -66,14 +66,18 @@ std::string VsftpdServer::Config(const VsftpdOptions& options) const
 {
     const std::string dir = FDir.Path();
     std::ostringstream c;
-    c << "listen=YES\nlisten_ipv6=NO\nbackground=NO\n"
-      << "listen_address=" << FAddress << "\nlisten_port=" << FPort
+    if (FAddress.find(':') != std::string::npos)
+        c << "listen=NO\nlisten_ipv6=YES\nlisten_address6=" << FAddress << "\n";
+    else
+        c << "listen=YES\nlisten_ipv6=NO\nlisten_address=" << FAddress << "\npasv_address=" << FAddress
+          << "\n";
+    c << "background=NO\nlisten_port=" << FPort
       << "\n"
       // Every login is the virtual user, checked by its own PAM service and run as the guest account.
       << "anonymous_enable=NO\nlocal_enable=YES\nguest_enable=YES\nguest_username=" << kFtpGuestAccount
       << "\nvirtual_use_local_privs=YES\npam_service_name=" << FLogin->Service() << "\n"
       << "write_enable=YES\nlocal_umask=022\nchmod_enable=YES\nlocal_root=" << FRoot << "\n"
-      << "pasv_enable=YES\npasv_addr_resolve=NO\npasv_address=" << FAddress << "\n"
+      << "pasv_enable=YES\npasv_addr_resolve=NO\n"
       << "pasv_min_port=" << PassivePortFirst() << "\npasv_max_port=" << PassivePortLast() << "\n"
       << "port_enable=YES\nconnect_from_port_20=NO\n"
       << "secure_chroot_dir=" << dir << "/empty\nseccomp_sandbox=NO\n"

@@ -15,6 +15,7 @@
 struct VsftpdOptions {
     // A loopback address, and a fixed control port (0: a free one is chosen). Debian's ftp-proxy
     // sends a login "name@host" to port 21, so a target behind it sits on another 127.x.y.z:21.
+    // "::1" makes an IPv6 server that listens there only.
     std::string Address = "127.0.0.1";
     int Port = 0;
     // Closes the session into the served folder, so that it shows as "/".

@@ -1,5 +1,5 @@
 #!/usr/bin/python3
-"""A second FTP peer for the tests: one user, one root folder, everything on 127.0.0.1."""
+"""A second FTP peer for the tests: one user, one root folder, on 127.0.0.1 or another loopback address."""
 import argparse
 import logging
 
@@ -10,6 +10,7 @@ from pyftpdlib.servers import FTPServer
 
 def main():
     parser = argparse.ArgumentParser()
+    parser.add_argument("--host", default="127.0.0.1")
     parser.add_argument("--port", type=int, required=True)
     parser.add_argument("--user", required=True)
     parser.add_argument("--password", required=True)
@@ -24,8 +25,9 @@ def main():
     handler = FTPHandler
     handler.authorizer = authorizer
     handler.passive_ports = range(args.passive_first, args.passive_last + 1)
-    handler.masquerade_address = "127.0.0.1"
-    server = FTPServer(("127.0.0.1", args.port), handler)
+    if ":" not in args.host:
+        handler.masquerade_address = args.host
+    server = FTPServer((args.host, args.port), handler)
     server.serve_forever()
 
 

@@ -2,8 +2,8 @@
 
 #include <vector>
 
-#include "support/LoopbackPorts.h"
 #include "net/IdTCPClient.h"
+#include "support/LoopbackPorts.h"
 
 namespace {
 struct StatusLog {
@@ -114,5 +114,76 @@ TEST(IdTCPClient, UnknownHostRaises11001AfterResolvingStatus)
         EXPECT_EQ(e.Message(), "Socket Error # 11001\r\nHost not found.");
     }
     EXPECT_EQ(log.Texts, std::vector<std::string>{"Resolving hostname " + name + "."});
+    EXPECT_FALSE(client.IsOpen());
+}
+
+// Literal IPv6 addresses, bracketed as typed in a server box, and names from the test table whose
+// first address refuses: each address is tried in order and the status names each one.
+TEST(IdTCPClient, AddressesOfEitherFamilyAreTriedInOrder)
+{
+    if (!HasIPv6Loopback())
+        GTEST_SKIP() << "no IPv6 loopback address";
+    struct Row {
+        std::string Host;
+        std::vector<std::string> TableEntry; // empty: not a table name
+        std::string Listener;
+        std::vector<std::string> Statuses;
+    };
+    const std::vector<Row> rows = {
+        {"::1", {}, "::1", {"Connecting to ::1.", "Connected."}},
+        {"[::1]", {}, "::1", {"Connecting to ::1.", "Connected."}},
+        {"v6-only.test",
+         {"::1"},
+         "::1",
+         {"Resolving hostname v6-only.test.", "Connecting to ::1.", "Connected."}},
+        {"v6-refuses.test",
+         {"::1", "127.0.0.1"},
+         "127.0.0.1",
+         {"Resolving hostname v6-refuses.test.", "Connecting to ::1.", "Connecting to 127.0.0.1.",
+          "Connected."}},
+        {"v4-refuses.test",
+         {"127.0.0.1", "::1"},
+         "::1",
+         {"Resolving hostname v4-refuses.test.", "Connecting to 127.0.0.1.", "Connecting to ::1.",
+          "Connected."}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.Host);
+        TIdStack::SetTestHostAddresses(row.Host, row.TableEntry);
+        LoopbackPeer peer([](int fd) { LoopbackPeer::SendAll(fd, "hi\n"); }, row.Listener);
+        TIdTCPClient client;
+        StatusLog log;
+        log.Attach(client);
+        client.SetHost(row.Host);
+        client.SetPort(peer.Port());
+        client.Connect();
+        EXPECT_EQ(log.Texts, row.Statuses);
+        EXPECT_EQ(client.PeerIP(), row.Listener);
+        EXPECT_EQ(client.PeerPort(), peer.Port());
+        EXPECT_EQ(client.ReadLine(), "hi");
+        TIdStack::SetTestHostAddresses(row.Host, {});
+    }
+}
+
+TEST(IdTCPClient, WhenNoAddressAnswersTheLastRefusalIsRaised)
+{
+    if (!HasIPv6Loopback())
+        GTEST_SKIP() << "no IPv6 loopback address";
+    ClosedPort closed;
+    TIdStack::SetTestHostAddresses("nobody.test", {"::1", "127.0.0.1"});
+    TIdTCPClient client;
+    StatusLog log;
+    log.Attach(client);
+    client.SetHost("nobody.test");
+    client.SetPort(closed.Port());
+    try {
+        client.Connect();
+        FAIL();
+    } catch (const EIdSocketError& e) {
+        EXPECT_EQ(e.SocketErrorCode, 10061);
+    }
+    TIdStack::SetTestHostAddresses("nobody.test", {});
+    EXPECT_EQ(log.Texts, (std::vector<std::string>{"Resolving hostname nobody.test.", "Connecting to ::1.",
+                                                   "Connecting to 127.0.0.1."}));
     EXPECT_FALSE(client.IsOpen());
 }

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "support/LoopbackPorts.h"
 #include "net/IdStackPosix.h"
 #include "net/IdTCPClient.h"
+#include "support/LoopbackPorts.h"
 
 namespace {
 // Counts name lookups instead of doing them.
@@ -12,6 +12,11 @@ public:
     {
         ++Lookups;
         return TIdStackPosix::WSGetHostByName(name);
+    }
+    std::vector<std::string> WSGetHostAddresses(const std::string& name) override
+    {
+        ++Lookups;
+        return TIdStackPosix::WSGetHostAddresses(name);
     }
     int Lookups = 0;
 };
@@ -34,6 +39,50 @@ TEST(IdStack, DottedAddressCases)
     EXPECT_FALSE(TIdStack::IsDottedAddress("ftp.example.com"));
     EXPECT_FALSE(TIdStack::IsDottedAddress("1..2.3"));
     EXPECT_FALSE(TIdStack::IsDottedAddress(""));
+}
+
+TEST(IdStack, AddressFormsOfBothFamilies)
+{
+    struct Row {
+        std::string Text;
+        bool IPv6;
+        std::string Stripped;
+    };
+    const std::vector<Row> rows = {
+        {"::1", true, "::1"},
+        {"[::1]", false, "::1"},
+        {"fe80::1%lo", true, "fe80::1%lo"},
+        {"2001:db8::7:1", true, "2001:db8::7:1"},
+        {"127.0.0.1", false, "127.0.0.1"},
+        {"[127.0.0.1]", false, "[127.0.0.1]"},
+        {"[::1]:2121", false, "[::1]:2121"},
+        {"::1%", false, "::1%"},
+        {"1:2:3", false, "1:2:3"},
+        {"ftp.example.com", false, "ftp.example.com"},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(TIdStack::IsIPv6Address(row.Text), row.IPv6) << row.Text;
+        EXPECT_EQ(TIdStack::StripBrackets(row.Text), row.Stripped) << row.Text;
+    }
+    EXPECT_EQ(TIdStack::AddressVersion("::1"), Id_IPv6);
+    EXPECT_EQ(TIdStack::AddressVersion("127.0.0.1"), Id_IPv4);
+}
+
+TEST(IdStack, TheTestTableComesBeforeAnyLookup)
+{
+    TIdTCPClient keepStack;
+    TIdStack* saved = GStack;
+    CountingStack counting;
+    GStack = &counting;
+    TIdStack::SetTestHostAddresses("Twice.Test", {"::1", "127.0.0.1"});
+    EXPECT_EQ(GStack->LookupHostAddresses("twice.test"), (std::vector<std::string>{"::1", "127.0.0.1"}));
+    TIdStack::SetTestHostAddresses("twice.test", {});
+    EXPECT_EQ(GStack->LookupHostAddresses("[::1]"), std::vector<std::string>{"::1"});
+    EXPECT_EQ(GStack->LookupHostAddresses("localhost"), std::vector<std::string>{"127.0.0.1"});
+    EXPECT_EQ(counting.Lookups, 0);
+    GStack = saved;
+    EXPECT_THROW(GStack->LookupHostAddresses("twice.test" + std::string(70, 'z') + ".invalid"),
+                 EIdSocketError);
 }
 
 TEST(IdStack, AddressTextConversions)
