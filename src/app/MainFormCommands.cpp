@@ -34,6 +34,7 @@ void TMainFrm::AttachLocalDefaults()
     Local.SelectFirst = [pane] { pane->SelectFirst(); };
     pane->OnFocusRemote = [this] { FocusRemoteList(); };
     pane->OnUploadWithDialog = [this] { Upload2Click(); };
+    list->OnEndDrag = [this] { EndDrag(); };
 }
 
 bool TMainFrm::RemoteFocused() const

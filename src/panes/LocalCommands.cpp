@@ -12,6 +12,7 @@
 #include "app/Questions.h"
 #include "panes/LocalPane.h"
 #include "panes/LocalProperties.h"
+#include "panes/LocalSort.h"
 #include "platform/ShellFileOp.h"
 #include "preview/ImageFiles.h"
 

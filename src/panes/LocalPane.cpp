@@ -17,6 +17,7 @@
 #include <QVBoxLayout>
 
 #include "app/MainForm.h"
+#include "panes/LocalSort.h"
 #include "panes/NameDelegate.h"
 #include "platform/FileIcons.h"
 #include "platform/Icons.h"
@@ -33,39 +34,6 @@ QString StartFolder()
 
 } // namespace
 
-Qt::ItemFlags TLocalSortModel::flags(const QModelIndex& index) const
-{
-    Qt::ItemFlags f = QSortFilterProxyModel::flags(index);
-    // The model itself stays read-only: a confirmed edit goes to the pane's rename.
-    if (index.column() == 0)
-        f |= Qt::ItemIsEditable;
-    return f;
-}
-
-bool TLocalSortModel::lessThan(const QModelIndex& left, const QModelIndex& right) const
-{
-    const auto* model = static_cast<const QFileSystemModel*>(sourceModel());
-    const bool leftDir = model->isDir(left);
-    if (leftDir != model->isDir(right))
-        return leftDir;
-    int order = 0;
-    switch (left.column()) {
-    case 1:
-        order = model->size(left) < model->size(right) ? -1 : (model->size(left) > model->size(right));
-        break;
-    case 2: order = model->type(left).compare(model->type(right), Qt::CaseInsensitive); break;
-    case 3: {
-        const QDateTime a = model->lastModified(left), b = model->lastModified(right);
-        order = a < b ? -1 : (b < a ? 1 : 0);
-        break;
-    }
-    default: break;
-    }
-    if (order != 0)
-        return order < 0;
-    return model->fileName(left).compare(model->fileName(right), Qt::CaseInsensitive) < 0;
-}
-
 void TLocalListView::keyPressEvent(QKeyEvent* event)
 {
     if (!Editing() && OnKeyDown) {
@@ -75,6 +43,14 @@ void TLocalListView::keyPressEvent(QKeyEvent* event)
             return;
     }
     QTreeView::keyPressEvent(event);
+}
+
+// The drag runs to its end inside; wherever the items went, the list is read again afterwards.
+void TLocalListView::startDrag(Qt::DropActions actions)
+{
+    QTreeView::startDrag(actions);
+    if (OnEndDrag)
+        OnEndDrag();
 }
 
 bool TLocalListView::focusNextPrevChild(bool next)
@@ -107,7 +83,12 @@ TLocalPane::TLocalPane(TMainFrm& main, QWidget* localPanel) : QObject(&main), FM
     SetFolder(StartFolder());
 }
 
-TLocalPane::~TLocalPane() = default;
+TLocalPane::~TLocalPane()
+{
+    // The model asks the icon provider for as long as it lives.
+    FSort->SetSource(nullptr, {});
+    delete FModel;
+}
 
 QWidget* TLocalPane::BuildStrip(QWidget* pane)
 {
@@ -135,10 +116,8 @@ void TLocalPane::BuildList(QWidget* pane)
 {
     ShellListView1 = new TLocalListView(pane);
     ShellListView1->setObjectName(QStringLiteral("ShellListView1"));
-    FSort = new TLocalSortModel(this);
-    // Sorted once the folder is read, not again at every batch of rows or details the model adds:
-    // re-sorting a large folder at each batch would stall the window for seconds.
-    FSort->setDynamicSortFilter(false);
+    FIcons = std::make_unique<TLocalIconProvider>();
+    FSort = new TLocalListModel(this);
     ShellListView1->setRootIsDecorated(false);
     ShellListView1->setItemsExpandable(false);
     ShellListView1->setUniformRowHeights(true);
@@ -164,15 +143,14 @@ void TLocalPane::BuildList(QWidget* pane)
 // A new model reads the folder afresh; the file system model has no other way to be re-read.
 void TLocalPane::AttachModel()
 {
-    QFileSystemModel* old = FModel;
-    FModel = new QFileSystemModel(this);
+    FSort->SetSource(nullptr, {});
+    FSort->SortBy(FSortColumn);
+    delete FModel;
+    FModel = new TLocalFileModel(this);
+    FModel->setIconProvider(FIcons.get());
     FModel->setReadOnly(true);
     FModel->setFilter(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
     FModel->setResolveSymlinks(false);
-    FSort->setSourceModel(FModel);
-    connect(FModel, &QFileSystemModel::directoryLoaded, this,
-            [this] { FSort->sort(FSortColumn, Qt::AscendingOrder); });
-    delete old;
 }
 
 void TLocalPane::BuildMenus()
@@ -303,9 +281,9 @@ void TLocalPane::SetFolder(const QString& folder)
         ShellChangeNotifier1->removePath(FFolder);
     FFolder = clean;
     ShellChangeNotifier1->addPath(FFolder);
-    const QModelIndex root = FModel->setRootPath(FFolder);
-    ShellListView1->setRootIndex(FSort->mapFromSource(root));
-    FSort->sort(FSortColumn, Qt::AscendingOrder);
+    FSort->SetSource(FModel, FModel->setRootPath(FFolder));
+    if (FSort->canFetchMore({}))
+        FSort->fetchMore({});
     ShellListView1->scrollToTop();
     FillPlaces();
 }
@@ -337,12 +315,12 @@ void TLocalPane::ShellChangeNotifier1Change()
 
 QModelIndex TLocalPane::SourceIndex(int row) const
 {
-    return FSort->mapToSource(FSort->index(row, 0, ShellListView1->rootIndex()));
+    return FSort->mapToSource(FSort->index(row, 0));
 }
 
 int TLocalPane::RowCount() const
 {
-    return FSort->rowCount(ShellListView1->rootIndex());
+    return FSort->rowCount();
 }
 
 QString TLocalPane::PathAt(int row) const
@@ -377,7 +355,7 @@ void TLocalPane::SelectFirst()
     ShellListView1->setFocus(Qt::TabFocusReason);
     if (RowCount() == 0)
         return;
-    const QModelIndex first = FSort->index(0, 0, ShellListView1->rootIndex());
+    const QModelIndex first = FSort->index(0, 0);
     ShellListView1->selectionModel()->select(first, QItemSelectionModel::Select | QItemSelectionModel::Rows);
 }
 

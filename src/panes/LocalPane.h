@@ -2,31 +2,22 @@
 // The local folder pane: the places box and buttons on its strip, the folder list over the file
 // system model, its context menus, keys and commands.
 #include <QObject>
-#include <QSortFilterProxyModel>
 #include <QStringList>
 #include <QTreeView>
 #include <functional>
+#include <memory>
 
 #include "panes/PaneStrip.h"
 
 class QComboBox;
 class QFileSystemModel;
+class TLocalListModel;
+class TLocalIconProvider;
 class QFileSystemWatcher;
 class QMenu;
 class QAction;
 class QToolButton;
 class TMainFrm;
-
-// Folders first, then the chosen column's order; never descending.
-class TLocalSortModel : public QSortFilterProxyModel {
-    Q_OBJECT
-public:
-    using QSortFilterProxyModel::QSortFilterProxyModel;
-    Qt::ItemFlags flags(const QModelIndex& index) const override;
-
-protected:
-    bool lessThan(const QModelIndex& left, const QModelIndex& right) const override;
-};
 
 // The list view: keys and Tab to the remote list.
 class TLocalListView : public QTreeView {
@@ -35,10 +26,12 @@ public:
     using QTreeView::QTreeView;
     std::function<void(QKeyEvent*)> OnKeyDown;
     std::function<void()> OnTab;
+    std::function<void()> OnEndDrag; // a drag from the list ended, dropped or not
     bool Editing() const { return state() == QAbstractItemView::EditingState; }
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void startDrag(Qt::DropActions actions) override;
     bool focusNextPrevChild(bool next) override;
 };
 
@@ -107,7 +100,8 @@ private:
 
     TMainFrm& FMain;
     QFileSystemModel* FModel = nullptr;
-    TLocalSortModel* FSort;
+    TLocalListModel* FSort;                     // the list's rows over the model, in the pane's order
+    std::unique_ptr<TLocalIconProvider> FIcons; // for every model the pane makes
     QFileSystemWatcher* ShellChangeNotifier1;
     class QTimer* FRefreshTimer;
     QString FFolder;

@@ -2,13 +2,17 @@
 // order, and the pictures it hands to the preview.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QComboBox>
+#include <QDrag>
 #include <QHeaderView>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
+#include <QSignalSpy>
 #include <QTabWidget>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 #include <filesystem>
 #include <fstream>
@@ -258,4 +262,118 @@ TEST_F(LocalPaneTest, SelectingAPictureShowsItAndOtherFilesLeaveThePreview)
     }
     EXPECT_TRUE(preview.Picture.isNull()); // the failed load leaves an empty picture
     EXPECT_TRUE(preview.LabeledEdit1->text().endsWith(QStringLiteral("/photo.jpg")));
+}
+
+// Every key of the local list, each in the state a user meets it: what it set off, and that none
+// acts while a name is being edited.
+TEST_F(LocalPaneTest, EveryKeyOfTheListDoesItsCommand)
+{
+    fs::create_directory(Desktop() / "inner");
+    WriteFile(Desktop() / "a.txt", 5);
+    WriteFile(Desktop() / "b.txt", 5);
+    ProgramRun run(app.Path(), tmp.Path());
+    TLocalPane& pane = *run.main().LocalPane;
+    ASSERT_TRUE(Shows(pane, 3));
+    const QString desktop = QString::fromStdString(Desktop().string());
+    QStringList did;
+    ShellFileOpConfirmHook = [&](const QString&, const QString& text) {
+        did << text; // answered No
+        return false;
+    };
+    TLocalPane::PromptHook = [&](const QString& title, const QString&, QString&) {
+        did << title;
+        return false;
+    };
+    pane.OnUploadWithDialog = [&] { did << QStringLiteral("upload"); };
+    QSignalSpy emptied(pane.ShellListView1->model(), &QAbstractItemModel::rowsRemoved);
+    const auto happened = [&] {
+        if (pane.ShellListView1->Editing()) {
+            did << QStringLiteral("rename");
+            QTest::keyClick(pane.ShellListView1->viewport()->findChild<QLineEdit*>(), Qt::Key_Escape);
+        }
+        if (pane.CurrentFolder() != desktop) {
+            did << (pane.CurrentFolder() == QString::fromStdString(home.Path())
+                        ? QStringLiteral("shows home")
+                        : QStringLiteral("shows ") + QFileInfo(pane.CurrentFolder()).fileName());
+            pane.SetFolder(desktop);
+        } else if (!emptied.isEmpty()) {
+            did << QStringLiteral("read again");
+        }
+        if (pane.SelectedPaths().size() == 3)
+            did << QStringLiteral("all selected");
+        if (auto* dialog = QApplication::activeModalWidget())
+            dialog->close();
+        return did.join(QLatin1Char('|'));
+    };
+    struct Case {
+        const char* selected;
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+        const char* expected;
+    } const cases[] = {
+        {"inner", Qt::Key_Return, {}, "shows inner"},
+        {"inner", Qt::Key_Enter, {}, "shows inner"},
+        {"a.txt", Qt::Key_Backspace, {}, "shows home"},
+        {"a.txt", Qt::Key_Delete, {}, "Are you sure you want to delete 'a.txt'?|read again"},
+        {"b.txt", Qt::Key_F8, {}, "Are you sure you want to delete 'b.txt'?|read again"},
+        {"a.txt", Qt::Key_F2, {}, "rename"},
+        {"a.txt", Qt::Key_F6, {}, "rename"},
+        {"a.txt", Qt::Key_F5, {}, "upload"},
+        {"a.txt", Qt::Key_F7, {}, "Create Folder"},
+        {"a.txt", Qt::Key_A, Qt::ControlModifier, "all selected"},
+        {"a.txt", Qt::Key_R, Qt::ControlModifier, "read again"},
+        {"a.txt", Qt::Key_Return, Qt::AltModifier, "properties"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.expected);
+        Select(pane, QString::fromLatin1(c.selected));
+        did.clear();
+        emptied.clear();
+        if (c.modifiers == Qt::AltModifier) // the properties box is modal: noted, then closed
+            QTimer::singleShot(0, [&] {
+                if (auto* dialog = QApplication::activeModalWidget()) {
+                    did << QStringLiteral("properties");
+                    dialog->close();
+                }
+            });
+        QTest::keyClick(pane.ShellListView1, c.key, c.modifiers);
+        EXPECT_EQ(happened(), QString::fromLatin1(c.expected));
+        ASSERT_TRUE(Shows(pane, 3));
+    }
+
+    // While a name is edited the keys belong to the editor.
+    Select(pane, QStringLiteral("a.txt"));
+    QTest::keyClick(pane.ShellListView1, Qt::Key_F2);
+    ASSERT_TRUE(pane.ShellListView1->Editing());
+    auto* editor = pane.ShellListView1->viewport()->findChild<QLineEdit*>();
+    ASSERT_NE(editor, nullptr);
+    did.clear();
+    for (Qt::Key key : {Qt::Key_Delete, Qt::Key_F8, Qt::Key_F5, Qt::Key_F7, Qt::Key_Backspace})
+        QTest::keyClick(editor, key);
+    EXPECT_TRUE(did.isEmpty()) << did.join(QLatin1Char('|')).toStdString();
+    EXPECT_EQ(pane.CurrentFolder(), desktop);
+}
+
+// A drag from the list ends, dropped or not, with the list read again (what was dragged may
+// have gone elsewhere).
+TEST_F(LocalPaneTest, ADragFromTheListEndsWithTheListReadAgain)
+{
+    WriteFile(Desktop() / "a.txt", 5);
+    ProgramRun run(app.Path(), tmp.Path());
+    TMainFrm& w = run.main();
+    TLocalPane& pane = *w.LocalPane;
+    Select(pane, QStringLiteral("a.txt"));
+    int refreshes = 0;
+    w.Local.Refresh = [&] { ++refreshes; };
+    // Should the platform run the drag's own loop, it ends here.
+    QTimer::singleShot(2000, [] { QDrag::cancel(); });
+    QWidget* viewport = pane.ShellListView1->viewport();
+    const QPoint at = pane.ShellListView1->visualRect(pane.ShellListView1->model()->index(0, 0)).center();
+    QTest::mousePress(viewport, Qt::LeftButton, {}, at);
+    for (int step = 1; step <= 4 && refreshes == 0; ++step) {
+        const QPoint to = at + QPoint(step * 10, step * 10);
+        QMouseEvent move(QEvent::MouseMove, to, viewport->mapToGlobal(to), Qt::NoButton, Qt::LeftButton, {});
+        QApplication::sendEvent(viewport, &move);
+    }
+    EXPECT_EQ(refreshes, 1);
 }
