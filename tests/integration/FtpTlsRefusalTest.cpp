@@ -76,6 +76,7 @@ TEST(FtpTlsRefusal, EachRefusalEndsBeforeTheLogin)
              s.Expect("PASS secret", "230 Logged in.");
              s.Expect("TYPE I", "200 Type set.");
              s.Expect("SYST", "215 UNIX Type: L8");
+             s.Expect("FEAT", "502 Not implemented.");
          },
          false, "", false, false},
         {"234 then plain text", TTlsMode::IfAvailable,
