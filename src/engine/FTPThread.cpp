@@ -70,20 +70,17 @@ void TFTPThread::AttachHandlers()
     FLogEvent->LogTime = false;
     FLogEvent->ReplaceCRLF = false;
     FLogEvent->OnReceived = [this](TIdBaseComponent*, const std::string&, const std::string& data) {
-        FProtocolLine = "<< " + TrimBlanks(data);
-        Notify(OnProtocolLine);
+        ShowProtocolLine("<< " + TrimBlanks(data));
     };
     FLogEvent->OnSent = [this](TIdBaseComponent*, const std::string&, const std::string& data) {
-        FProtocolLine = data.compare(0, 4, "PASS") == 0 ? ">> PASS ***" : ">> " + TrimBlanks(data);
-        Notify(OnProtocolLine);
+        ShowProtocolLine(data.compare(0, 4, "PASS") == 0 ? ">> PASS ***" : ">> " + TrimBlanks(data));
     };
     FLogEvent->SetActive(true);
     FFTP->SetIntercept(FLogEvent.get());
     FFTP->OnStatus = [this](TIdBaseComponent*, TIdStatus, const std::string& text) { Log(text); };
     // A name may stand for several addresses: the Log page tells which one answered.
     FFTP->OnConnected = [this](TIdBaseComponent*) {
-        FProtocolLine = "Connected to " + FFTP->PeerIP() + " port " + std::to_string(FFTP->PeerPort());
-        Notify(OnProtocolLine);
+        ShowProtocolLine("Connected to " + FFTP->PeerIP() + " port " + std::to_string(FFTP->PeerPort()));
     };
     FFTP->OnWorkBegin = [this](TIdBaseComponent*, TWorkMode, int64_t max) { WorkBegin(max); };
     FFTP->OnWork = [this](TIdBaseComponent*, TWorkMode mode, int64_t count) { Work(mode == wmWrite, count); };
@@ -116,13 +113,35 @@ bool TFTPThread::NotifyTask(const TTaskNotify& handler, const TTaskPtr& task)
     return Notify([&handler, &task] { handler(task); });
 }
 
+// Lines and status texts are only shown: the worker does not wait for the window to show them,
+// or every command of a many-file transfer would cost a round trip between the threads. They are
+// stored on the window's thread, where they are read (the window logs too: Reconnect, its checks).
 void TFTPThread::Log(const std::string& text)
 {
-    // Stored on the window's thread, where it is read: the window logs too (Reconnect, its checks).
-    Notify([this, &text] {
+    QueueShown([this, text] {
         FStatusText = text;
         if (OnLog)
             OnLog();
+    });
+}
+
+void TFTPThread::ShowProtocolLine(std::string line)
+{
+    QueueShown([this, line = std::move(line)] {
+        FProtocolLine = line;
+        if (OnProtocolLine)
+            OnProtocolLine();
+    });
+}
+
+void TFTPThread::QueueShown(std::function<void()> show)
+{
+    Queue([this, show = std::move(show)] {
+        try {
+            show();
+        } catch (const std::exception& e) {
+            AddError(e.what());
+        }
     });
 }
 
@@ -265,8 +284,7 @@ void TFTPThread::RunGuarded(const TTaskPtr& task)
     task->Error = message;
     task->Finish(tsFailed);
     AddError(message);
-    FProtocolLine = message;
-    Notify(OnProtocolLine);
+    ShowProtocolLine(message);
 }
 
 void TFTPThread::RunTask(const TTaskPtr& task)

@@ -155,6 +155,8 @@ private:
     void Failed(const TTaskPtr& task, const std::string& message);
     void ConnectProcedure();
     bool Notify(const TEngineNotify& handler);
+    void ShowProtocolLine(std::string line);
+    void QueueShown(std::function<void()> show);
     bool NotifyTask(const TTaskNotify& handler, const TTaskPtr& task);
     void Enqueue(TTaskPtr task);
     void EnqueueFront(TTaskPtr task, bool atHead = false);

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <deque>
 #include <exception>
+#include <memory>
 
 namespace {
 
@@ -12,6 +13,8 @@ struct SyncItem {
     bool done = false;
     bool dropped = false;
     std::exception_ptr error;
+    // A queued call owns its function and itself: nobody waits for it.
+    std::unique_ptr<std::function<void()>> owned;
 };
 
 struct SyncState {
@@ -63,6 +66,10 @@ int Sync::CheckSynchronize()
         } catch (...) {
             error = std::current_exception();
         }
+        if (item->owned) {
+            delete item;
+            continue;
+        }
         std::lock_guard<std::mutex> g(s.lock);
         item->error = error;
         item->done = true;
@@ -94,6 +101,48 @@ TThread::~TThread()
         Terminate();
         WaitFor();
     }
+    DropPending();
+}
+
+// Queued calls still waiting would run on an object that is gone.
+void TThread::DropPending()
+{
+    SyncState& s = State();
+    std::lock_guard<std::mutex> g(s.lock);
+    for (auto it = s.queue.begin(); it != s.queue.end();) {
+        if ((*it)->owner == this && (*it)->owned) {
+            delete *it;
+            it = s.queue.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}
+
+void TThread::Queue(std::function<void()> fn)
+{
+    SyncState& s = State();
+    if (Sync::IsMainThread()) {
+        try {
+            fn();
+        } catch (...) {
+        }
+        return;
+    }
+    auto item = std::make_unique<SyncItem>(SyncItem{nullptr, this, false, false, nullptr, nullptr});
+    item->owned = std::make_unique<std::function<void()>>(std::move(fn));
+    item->fn = item->owned.get();
+    std::function<void()> wake;
+    {
+        std::lock_guard<std::mutex> g(s.lock);
+        if (FSyncDropped)
+            return;
+        s.queue.push_back(item.release());
+        wake = s.wake;
+    }
+    s.changed.notify_all();
+    if (wake)
+        wake();
 }
 
 void TThread::Start()
@@ -139,6 +188,7 @@ void TThread::WaitFor()
             s.changed.wait_for(g, std::chrono::milliseconds(5),
                                [&] { return FFinished.load() || !s.queue.empty(); });
         }
+        Sync::CheckSynchronize(); // what the thread queued just before it ended
     }
     FThread.join();
 }
@@ -152,6 +202,8 @@ void TThread::CancelSynchronize()
         for (auto it = s.queue.begin(); it != s.queue.end();) {
             if ((*it)->owner == this) {
                 (*it)->dropped = true;
+                if ((*it)->owned)
+                    delete *it;
                 it = s.queue.erase(it);
             } else {
                 ++it;
@@ -168,7 +220,7 @@ bool TThread::Synchronize(const std::function<void()>& fn)
         fn();
         return true;
     }
-    SyncItem item{&fn, this, false, false, nullptr};
+    SyncItem item{&fn, this, false, false, nullptr, nullptr};
     std::function<void()> wake;
     {
         std::lock_guard<std::mutex> g(s.lock);

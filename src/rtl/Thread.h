@@ -32,9 +32,14 @@ protected:
     // Runs fn on the main thread and waits. Returns false when the call was dropped.
     // An exception raised by fn is raised again here.
     bool Synchronize(const std::function<void()>& fn);
+    // Runs fn on the main thread, in order with this thread's Synchronize calls, without waiting
+    // for it: for news the window only shows. Dropped like Synchronize calls; an exception raised
+    // by fn is dropped too.
+    void Queue(std::function<void()> fn);
 
 private:
     void Run();
+    void DropPending();
     bool FCreateSuspended;
     bool FStarted = false;
     std::atomic<bool> FTerminated{false};
