@@ -62,7 +62,11 @@ public:
     {
         const int handle = FHandle;
         FHandle = -1;
-        const bool synced = ::fsync(handle) == 0;
+        // Only a file being replaced has bytes a crash could lose between the rename and the
+        // write-back; syncing every new file would cost a folder of small files dearly.
+        struct stat old {};
+        const bool replacing = ::lstat(target.c_str(), &old) == 0;
+        const bool synced = !replacing || ::fsync(handle) == 0;
         const int syncError = errno;
         if (::close(handle) != 0 || !synced)
             throw EWriteError("Cannot write file \"" + target + "\". " +
