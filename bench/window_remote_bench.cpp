@@ -18,6 +18,7 @@
 #include <fstream>
 #include <sys/stat.h>
 
+#include "WindowBench.h"
 #include "app/Forms.h"
 #include "app/MainForm.h"
 #include "panes/RemotePane.h"
@@ -33,18 +34,10 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-constexpr int kEntries = 20000;
+using bench::OpenWindow;
+using bench::Serve;
 
-bool Serve(const std::function<bool()>& done, int seconds)
-{
-    const auto end = Clock::now() + std::chrono::seconds(seconds);
-    while (!done()) {
-        if (Clock::now() > end)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    }
-    return true;
-}
+constexpr int kEntries = 20000;
 
 double Ms(Clock::duration d)
 {
@@ -92,27 +85,6 @@ double CurlList(VsftpdServer& server)
     const auto start = Clock::now();
     const int rc = std::system(cmd.c_str());
     return rc == 0 ? Ms(Clock::now() - start) : -1;
-}
-
-TMainFrm& OpenWindow(VsftpdServer& server, TempDir& appFolder, TempDir& tmp)
-{
-    TSiteFileData sites;
-    SiteRecord site = SiteRecord::NewSite("127.0.0.1");
-    site.LoginName.Assign(server.User());
-    site.LoginPassword.Assign(server.Password());
-    site.PortNumber = server.Port();
-    site.PassiveMode = 1;
-    sites.Sites.Add(site);
-    SaveSites(appFolder.Path() + "/servers.sit", sites);
-    qputenv("TMPDIR", QByteArray::fromStdString(tmp.Path()));
-    Forms::CreateAll(appFolder.Path());
-    TMainFrm& w = *Forms::Main();
-    if (QScreen* screen = QGuiApplication::primaryScreen())
-        w.setGeometry(screen->availableGeometry());
-    w.showMaximized();
-    w.ComboBox1->setCurrentIndex(1);
-    w.ChooseEntry(1);
-    return w;
 }
 
 int Screenshot(const QString& file)
