@@ -57,7 +57,7 @@ struct Window {
         worker.OnFileExists = [this] { Worker->FAnswerYes = true; };
         worker.OnTaskAdded = [](const TTaskPtr&) {};
         worker.OnTaskDone = [this](const TTaskPtr& task) { Done = task; };
-        worker.OnDownloaded = [] {};
+        worker.OnDownloaded = [](const TTaskPtr&) {};
         worker.OnConnected = [] {};
         worker.OnConnectFailed = [this] {
             std::fprintf(stderr, "connect failed: %s\n", Worker->FConnectError.c_str());

@@ -124,22 +124,35 @@ def prepare_program(program, app, port):
     return os.path.join(app, os.path.basename(program))
 
 
-def die_with_parent():
-    """In the program's process: if the demo itself is killed, the program goes too."""
+def die_with_parent(parent):
+    """In the program's process: if the demo itself is killed, the program goes too. A demo
+    killed before the request was made has already left: the program then does not start."""
     ctypes.CDLL(None, use_errno=True).prctl(PR_SET_PDEATHSIG, int(signal.SIGTERM))
+    if os.getppid() != parent:
+        os._exit(1)
 
 
 def run_program(command, env, server):
     """Runs the program to its end, the server serving meanwhile; returns the exit status."""
-    # Started before the server's thread: forking a process that runs threads is unsafe.
-    child = subprocess.Popen(command, env=env, preexec_fn=die_with_parent)
-    threading.Thread(target=server.serve_forever, kwargs={"handle_exit": False}, daemon=True).start()
+    # The handlers come first: a stop that arrived while the program was starting would end the
+    # demo without its tidying up. Such a stop is passed on once the program runs.
+    child = None
+    early = []
 
     def forward(signum, _frame):
-        child.send_signal(signum)
+        if child is None:
+            early.append(signum)
+        else:
+            child.send_signal(signum)
 
     for signum in (signal.SIGTERM, signal.SIGHUP):
         signal.signal(signum, forward)
+    # Started before the server's thread: forking a process that runs threads is unsafe.
+    parent = os.getpid()
+    child = subprocess.Popen(command, env=env, preexec_fn=lambda: die_with_parent(parent))
+    threading.Thread(target=server.serve_forever, kwargs={"handle_exit": False}, daemon=True).start()
+    for signum in early:
+        child.send_signal(signum)
     while True:
         try:
             code = child.wait()

@@ -202,7 +202,7 @@ private:
     void ConnectActions();
     void AttachLocalDrops();
     bool SafeLocalName(const std::string& name);
-    void WorkerDownloaded();
+    void WorkerDownloaded(const std::string& local);
     void CommandDone(const TTaskPtr& task);
     void SetRemoteButtons(bool enabled);
     void ClearRemotePane();

@@ -43,7 +43,7 @@ void TMainFrm::AttachWorkerHandlers()
     w.OnListing = [this] { RemotePane->ShowRemoteListing(); };
     w.OnConfirmDelete = [this] { RemotePane->AskDelete(); };
     w.OnFileExists = [this] { AskOverwrite(); };
-    w.OnDownloaded = [this] { WorkerDownloaded(); };
+    w.OnDownloaded = [this](const TTaskPtr& task) { WorkerDownloaded(task->Destination); };
     // The worker waits in the connect for the answer; the window only shows the question.
     w.OnCertificateQuestion = [this] {
         Worker->FCertificateDecision = TCertificateDialog::Ask(this, Worker->FCertificate);
@@ -61,10 +61,9 @@ void TMainFrm::CommandDone(const TTaskPtr& task)
 }
 
 // Whatever command started it, a downloaded picture is shown.
-void TMainFrm::WorkerDownloaded()
+void TMainFrm::WorkerDownloaded(const std::string& local)
 {
     LocalPane->RefreshSoon();
-    const std::string& local = Worker->FCurrent->Destination;
     if (IsImageFile(local))
         ImagePreview->ShowImage(QString::fromLocal8Bit(local));
 }
@@ -157,7 +156,7 @@ bool TMainFrm::CheckDisconnect()
     bool result = true;
     if (Worker->IsConnected()) {
         const QString host = QString::fromLocal8Bit(Worker->HostName());
-        if (Worker->IsIdle()) {
+        if (Worker->IsWaitingForTasks()) {
             if (ComboBox1->currentText() == host) {
                 Worker->DropConnection();
             } else if (Questions::Ask(this, QStringLiteral("You are connected to ") + host +
@@ -213,7 +212,7 @@ void TMainFrm::Timer1Timer()
     if (!Worker->IsConnected()) {
         StatusPanel1->setText(QStringLiteral("Not connected"));
         // A busy worker reconnects by itself and reports a failure once.
-        if (!DisconnectNoticed && Worker->IsIdle()) {
+        if (!DisconnectNoticed && Worker->IsWaitingForTasks()) {
             // Set first: a later tick must not open a second question while this one waits.
             DisconnectNoticed = true;
             if (Questions::Ask(this,

@@ -40,6 +40,21 @@ std::string OneLine(const std::string& message)
     return line;
 }
 
+// Whether a task may add, remove or rename a name on the server other than by uploading it.
+bool ChangesFolders(TTaskKind kind)
+{
+    switch (kind) {
+    case taskPut:
+    case taskGet:
+    case taskList:
+    case taskChangeDir:
+    case taskChangeDirUp:
+    case taskShellOpen:
+    case taskSetType: return false;
+    default: return true;
+    }
+}
+
 } // namespace
 
 TFTPThread::TFTPThread(TEnginePlatform& platform)
@@ -134,6 +149,14 @@ void TFTPThread::ShowProtocolLine(std::string line)
     });
 }
 
+void TFTPThread::QueueTaskNews(TTaskNotify TFTPThread::*handler, const TTaskPtr& task)
+{
+    QueueShown([this, handler, task] {
+        if (this->*handler)
+            (this->*handler)(task);
+    });
+}
+
 void TFTPThread::QueueShown(std::function<void()> show)
 {
     Queue([this, show = std::move(show)] {
@@ -189,6 +212,7 @@ void TFTPThread::Sleep()
 {
     FAnswerYes = false;
     FAnswerAll = false;
+    FMadeFolders.Forget();
     constexpr auto kProbeEvery = std::chrono::milliseconds(100);
     auto idleSince = std::chrono::steady_clock::now();
     std::unique_lock<std::mutex> g(FWakeLock);
@@ -218,10 +242,15 @@ void TFTPThread::Wake()
     FWakeSignal.notify_all();
 }
 
-bool TFTPThread::IsIdle() const
+bool TFTPThread::IsWaitingForTasks() const
 {
     std::lock_guard<std::mutex> g(FWakeLock);
     return FSleeping && FQueue.IsEmpty();
+}
+
+bool TFTPThread::IsIdle() const
+{
+    return IsWaitingForTasks() && !HasQueuedCalls();
 }
 
 void TFTPThread::RunQueue()
@@ -232,10 +261,12 @@ void TFTPThread::RunQueue()
         if (!task)
             continue;
         FCurrent = task;
+        if (ChangesFolders(task->Kind))
+            FMadeFolders.Forget();
         RunGuarded(task);
         if (IsFrontCommand(task->Kind))
             NotifyTask(OnCommandDone, task);
-        NotifyTask(OnTaskDone, task);
+        QueueTaskNews(&TFTPThread::OnTaskDone, task);
         FCurrent.reset();
     }
 }

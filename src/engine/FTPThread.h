@@ -14,6 +14,7 @@
 #include "engine/AbortState.h"
 #include "engine/EnginePlatform.h"
 #include "engine/FTPTask.h"
+#include "engine/MadeFolders.h"
 #include "engine/TaskQueue.h"
 #include "net/TlsTypes.h"
 #include "rtl/Thread.h"
@@ -77,7 +78,9 @@ public:
     bool IsConnected();
     // On the worker at once; from the window the worker closes the session before its next task.
     void DropConnection();
-    // Asleep with nothing queued: no task runs or waits.
+    // Asleep with nothing queued: no task runs or waits. News for the window may still be on its way.
+    bool IsWaitingForTasks() const;
+    // Waiting for tasks, and the window has been told everything.
     bool IsIdle() const;
     // Ends the worker soon: no more tasks, a blocked transfer is cut off.
     void Stop();
@@ -129,8 +132,12 @@ public:
 
     // ---- notifications
     TEngineNotify OnLog, OnProtocolLine, OnConnected, OnConnectFailed, OnDisconnected, OnListing, OnProgress,
-        OnDownloaded, OnFileExists, OnConfirmDelete, OnCertificateQuestion;
+        OnFileExists, OnConfirmDelete, OnCertificateQuestion;
+    // Shown without the worker waiting: they run on the window's thread in order with every other
+    // notification, and the task's state is final when OnTaskDone runs.
     TTaskNotify OnTaskAdded, OnTaskDone;
+    // A download ended (also one that was skipped); shown like the two above.
+    TTaskNotify OnDownloaded;
     // A front command ended (before its OnTaskDone); a failed one carries the session's text in
     // its Error.
     TTaskNotify OnCommandDone;
@@ -158,6 +165,8 @@ private:
     void ShowProtocolLine(std::string line);
     void QueueShown(std::function<void()> show);
     bool NotifyTask(const TTaskNotify& handler, const TTaskPtr& task);
+    // A row's news (added, done): the worker does not wait for the window to show it.
+    void QueueTaskNews(TTaskNotify TFTPThread::*handler, const TTaskPtr& task);
     void Enqueue(TTaskPtr task);
     void EnqueueFront(TTaskPtr task, bool atHead = false);
     void EndUnrun(const TTaskPtr& task, bool reportCommand);
@@ -198,6 +207,9 @@ private:
     void GetFolder(const TFTPFileInfo& info);
     void DoPut();
     void PutFolder();
+    // RemoteExists, answered without a listing inside a folder this batch made.
+    bool UploadTargetExists(const std::string& path);
+    TMadeFolders FMadeFolders;
     void DoRename();
     void DoChmod();
     void DoSetType();

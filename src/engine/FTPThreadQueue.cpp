@@ -19,7 +19,7 @@ void TFTPThread::Enqueue(TTaskPtr task)
         task->Id = ++FNextId;
     }
     FQueue.Append(task);
-    NotifyTask(OnTaskAdded, task);
+    QueueTaskNews(&TFTPThread::OnTaskAdded, task);
     Wake();
 }
 
@@ -90,7 +90,7 @@ void TFTPThread::AddMakeDir(const std::string& remotePath)
 void TFTPThread::AddShellOpen(const std::string& localPath)
 {
     TTaskPtr task = NewTask(taskShellOpen, localPath);
-    NotifyTask(OnTaskAdded, task);
+    QueueTaskNews(&TFTPThread::OnTaskAdded, task);
     FQueue.Append(task);
     Wake();
 }
@@ -117,7 +117,7 @@ void TFTPThread::EnqueueFront(TTaskPtr task, bool atHead)
             return !atHead && (waiting.Automatic || IsFrontCommand(waiting.Kind));
         });
     }
-    NotifyTask(OnTaskAdded, task);
+    QueueTaskNews(&TFTPThread::OnTaskAdded, task);
     Wake();
 }
 

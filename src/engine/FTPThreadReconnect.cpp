@@ -67,9 +67,9 @@ void TFTPThread::QueueReconnection(bool withReturn)
         }
     }
     // Reported outside the queue's lock: the window may take its time.
-    NotifyTask(OnTaskAdded, connect);
+    QueueTaskNews(&TFTPThread::OnTaskAdded, connect);
     if (back)
-        NotifyTask(OnTaskAdded, back);
+        QueueTaskNews(&TFTPThread::OnTaskAdded, back);
     Wake();
 }
 
@@ -99,5 +99,5 @@ void TFTPThread::EndUnrun(const TTaskPtr& task, bool reportCommand)
     task->FailUnrun();
     if (reportCommand && IsFrontCommand(task->Kind))
         NotifyTask(OnCommandDone, task);
-    NotifyTask(OnTaskDone, task);
+    QueueTaskNews(&TFTPThread::OnTaskDone, task);
 }

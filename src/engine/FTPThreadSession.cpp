@@ -79,7 +79,8 @@ bool TFTPThread::IsConnected()
     return OnWorker() ? ProbeSession() : FLastKnownConnected.load();
 }
 
-// On the worker: a read that waits at most a millisecond tells whether the peer has closed.
+// On the worker: a read that does not wait tells whether the peer has closed (a close that has
+// arrived is readable at once). It runs before every task, so a wait would cost every file of a tree.
 bool TFTPThread::ProbeSession()
 {
     if (!FFTP->IsConnected()) {
@@ -87,7 +88,7 @@ bool TFTPThread::ProbeSession()
         return false;
     }
     try {
-        FFTP->ProbeConnection(true);
+        FFTP->ProbeConnection(true, 0);
         FLastKnownConnected = true;
         return true;
     } catch (const std::exception& e) {
@@ -195,15 +196,11 @@ void TFTPThread::Work(bool writing, int64_t count)
                                       static_cast<double>(FFrequency));
         FSpeed = FElapsed > 0 ? static_cast<float>(static_cast<double>(count) / 1024.0 / FElapsed) : 0;
     }
-    // The status line and the row's progress in one visit to the window.
-    const std::string text = (writing ? "Writing (" : "Reading (") + std::to_string(count) + ")";
-    Notify([this, &text, sized, transfer] {
-        FStatusText = text;
-        if (OnLog)
-            OnLog();
-        if (sized && transfer && OnProgress)
-            OnProgress();
-    });
+    Log((writing ? "Writing (" : "Reading (") + std::to_string(count) + ")");
+    // The block that completes a transfer is left to the task's end, which follows at once: a
+    // tree of small files would otherwise wait for the window once more per file.
+    if (sized && transfer && count < FTotalBytes)
+        Notify(OnProgress);
 }
 
 void TFTPThread::WorkEnd()

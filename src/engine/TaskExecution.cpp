@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
+#include <optional>
 #include <sys/stat.h>
 
 #include "engine/FTPThread.h"
@@ -152,7 +153,7 @@ void TFTPThread::GetFile(const TFTPFileInfo&)
     } else {
         FFTP->DownloadToFile(FCurrent->Source, FCurrent->Destination, false);
     }
-    Notify(OnDownloaded);
+    QueueTaskNews(&TFTPThread::OnDownloaded, FCurrent);
 }
 
 void TFTPThread::GetFolder(const TFTPFileInfo& info)
@@ -225,7 +226,7 @@ void TFTPThread::DoPut()
     // Only the user's Yes or All replaces a remote file: the open-file preset (All with No)
     // that keeps temporary copies applies to downloads.
     const bool openPreset = FAnswerAll && !FAnswerYes;
-    if ((!FAnswerAll || openPreset) && RemoteExists(FCurrent->Destination)) {
+    if ((!FAnswerAll || openPreset) && UploadTargetExists(FCurrent->Destination)) {
         if (openPreset)
             FAnswerAll = false;
         const bool yes = Confirm(OnFileExists);
@@ -237,16 +238,19 @@ void TFTPThread::DoPut()
             return;
     }
     Log("PUT " + FCurrent->Source + " -> " + FCurrent->Destination);
+    FMadeFolders.Sent(FCurrent->Destination);
     FFTP->UploadFromFile(FCurrent->Source, FCurrent->Destination);
 }
 
 void TFTPThread::PutFolder()
 {
-    if (!RemoteExists(FCurrent->Destination)) {
+    if (!UploadTargetExists(FCurrent->Destination)) {
         Log("MK DIR " + FCurrent->Destination);
         try {
             FFTP->CreateFolder(FCurrent->Destination);
+            FMadeFolders.Made(FCurrent->Destination);
         } catch (const std::exception& e) {
+            FMadeFolders.Sent(FCurrent->Destination);
             AddError(e.what());
         }
     }
@@ -260,6 +264,12 @@ void TFTPThread::PutFolder()
         const bool folder = it->is_directory(ec) && !it->is_symlink(ec);
         AddPut(JoinLocalPath(FCurrent->Source, name), FCurrent->Destination + "/" + name, folder);
     }
+}
+
+bool TFTPThread::UploadTargetExists(const std::string& path)
+{
+    const std::optional<bool> known = FMadeFolders.Exists(path);
+    return known ? *known : RemoteExists(path);
 }
 
 bool TFTPThread::RemoteExists(const std::string& path)

@@ -107,9 +107,9 @@ bool TIdTCPConnection::DetectClosed(bool raiseIfDisconnected, bool ignoreBuffer)
     return disconnected;
 }
 
-void TIdTCPConnection::ProbeConnection(bool raiseIfDisconnected)
+void TIdTCPConnection::ProbeConnection(bool raiseIfDisconnected, int waitMs)
 {
-    FillInputBuffer(raiseIfDisconnected, 1, false);
+    FillInputBuffer(raiseIfDisconnected, waitMs, false);
 }
 
 bool TIdTCPConnection::IsOpen()

@@ -48,8 +48,8 @@ public:
     virtual void ResetInput();
     // Returns whether the connection counts as disconnected.
     virtual bool DetectClosed(bool raiseIfDisconnected = true, bool ignoreBuffer = false);
-    // A 1 ms look whether the peer has closed.
-    virtual void ProbeConnection(bool raiseIfDisconnected);
+    // A look whether the peer has closed, waiting at most waitMs for something to arrive.
+    virtual void ProbeConnection(bool raiseIfDisconnected, int waitMs = 1);
     // Returns the code when allowed is empty or holds it, otherwise RaiseReplyError.
     virtual int16_t CheckReplyCode(int16_t code, const std::vector<int16_t>& allowed);
     virtual bool IsOpen();

@@ -1,5 +1,6 @@
 #include "rtl/Thread.h"
 
+#include <algorithm>
 #include <chrono>
 #include <deque>
 #include <exception>
@@ -137,12 +138,22 @@ void TThread::Queue(std::function<void()> fn)
         std::lock_guard<std::mutex> g(s.lock);
         if (FSyncDropped)
             return;
+        // Calls behind others ride on the wake-up already on its way.
+        if (s.queue.empty())
+            wake = s.wake;
         s.queue.push_back(item.release());
-        wake = s.wake;
     }
     s.changed.notify_all();
     if (wake)
         wake();
+}
+
+bool TThread::HasQueuedCalls() const
+{
+    SyncState& s = State();
+    std::lock_guard<std::mutex> g(s.lock);
+    return std::any_of(s.queue.begin(), s.queue.end(),
+                       [this](const SyncItem* item) { return item->owner == this; });
 }
 
 void TThread::Start()
@@ -226,8 +237,9 @@ bool TThread::Synchronize(const std::function<void()>& fn)
         std::lock_guard<std::mutex> g(s.lock);
         if (FSyncDropped)
             return false;
+        if (s.queue.empty())
+            wake = s.wake;
         s.queue.push_back(&item);
-        wake = s.wake;
     }
     s.changed.notify_all();
     if (wake)

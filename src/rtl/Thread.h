@@ -36,6 +36,8 @@ protected:
     // for it: for news the window only shows. Dropped like Synchronize calls; an exception raised
     // by fn is dropped too.
     void Queue(std::function<void()> fn);
+    // Whether calls of this thread still wait for the main thread.
+    bool HasQueuedCalls() const;
 
 private:
     void Run();

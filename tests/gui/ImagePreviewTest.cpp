@@ -236,11 +236,10 @@ TEST(ImagePreviewDrops, AnyDownloadedPictureIsShown)
     for (const auto& c : cases) {
         const QString path = SavedPicture(folder, c.name, QSize(30, 20));
         w.PageControl1->setCurrentIndex(1);
-        w.Worker->FCurrent = std::make_shared<TFTPTask>();
-        w.Worker->FCurrent->Destination = path.toStdString();
-        w.Worker->OnDownloaded();
+        const auto task = std::make_shared<TFTPTask>();
+        task->Destination = path.toStdString();
+        w.Worker->OnDownloaded(task);
         EXPECT_EQ(w.PageControl1->currentWidget() == w.ImagePreview, c.shown) << c.name;
     }
     EXPECT_EQ(w.ImagePreview->Label6->text(), QStringLiteral("30x20"));
-    w.Worker->FCurrent.reset();
 }

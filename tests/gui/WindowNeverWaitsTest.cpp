@@ -241,12 +241,13 @@ TEST_F(WindowNeverWaits, AbortingATaskAsItEndsNeverTouchesTheNext)
     for (int round = 0; round < 200; ++round) {
         const std::string localA = tmp.Path() + "/a" + std::to_string(round);
         const std::string localB = tmp.Path() + "/b" + std::to_string(round);
-        // Half the rounds abort inside the last notification A raises, with its data all read;
-        // the others as soon as the window sees it running, racing its end.
+        // Half the rounds abort A when the window hears that its download ended (the worker does
+        // not wait for that news, so B may be running by then); the others as soon as the window
+        // sees A running, racing its end.
         const bool inNotification = round % 2 == 0;
-        w.Worker->OnDownloaded = [&] {
-            if (inNotification && w.Worker->FCurrent && w.Worker->FCurrent->Source == "/a.bin")
-                w.Worker->AbortTask(w.Worker->FCurrent);
+        w.Worker->OnDownloaded = [&](const TTaskPtr& t) {
+            if (inNotification && t->Source == "/a.bin")
+                w.Worker->AbortTask(t);
         };
         w.Worker->AddGet(&infoA, localA);
         w.Worker->AddGet(&infoB, localB);

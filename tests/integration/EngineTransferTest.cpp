@@ -172,6 +172,37 @@ TEST_F(EngineTransfer, UploadOverAnExistingFileAsksAndCaseCounts)
     EXPECT_EQ(ReadFileBytes(server.Root() + "/Up.txt"), "local");
 }
 
+// Inside a folder the batch made, the existence check needs no listing; a name sent twice is
+// still asked about, and a task that changes the server otherwise makes the worker list again.
+TEST_F(EngineTransfer, UploadIntoAFolderItMadeListsNothingYetStillAsks)
+{
+    const std::string local = h.Platform.Folder.Path() + "/up";
+    for (const char* name : {"a.bin", "b.bin", "sub/c.bin", "sub/d.bin"}) {
+        fs::create_directories(fs::path(local + "/" + name).parent_path());
+        WriteFileBytes(local + "/" + name, name);
+    }
+    WriteFileBytes(h.Platform.Folder.Path() + "/other", "other");
+    h.Answer = 'n';
+    h.Worker->AddPut(local, "/up", true);
+    // Runs before the folder's own files (they are queued when the folder's task runs).
+    h.Worker->AddPut(h.Platform.Folder.Path() + "/other", "/up/a.bin", false);
+    ASSERT_TRUE(h.RunUntilIdle());
+    EXPECT_EQ(h.Questions, std::vector<std::string>{"File /up/a.bin already exits. Overwrite?"});
+    EXPECT_EQ(ReadFileBytes(server.Root() + "/up/a.bin"), "other");
+    EXPECT_EQ(ReadFileBytes(server.Root() + "/up/sub/d.bin"), "sub/d.bin");
+    EXPECT_EQ(std::count(h.ProtocolLines.begin(), h.ProtocolLines.end(), ">> LIST"), 1); // for "/up" in "/"
+
+    // A folder made by another task where a file is about to go: the upload lists and asks.
+    h.Questions.clear();
+    h.Worker->AddPut(local + "/sub", "/sub2", true);
+    h.Worker->AddMakeDir("/sub2/c.bin");
+    ASSERT_TRUE(h.RunUntilIdle());
+    EXPECT_EQ(h.Questions, std::vector<std::string>{"File /sub2/c.bin already exits. Overwrite?"});
+    EXPECT_TRUE(fs::is_directory(server.Root() + "/sub2/c.bin"));
+    for (const TaskRow& r : h.Rows)
+        EXPECT_EQ(r.FinalState, "Completed") << r.Kind << " " << r.Destination;
+}
+
 TEST_F(EngineTransfer, DeleteAndRemoveTreeWithYesNoAndAll)
 {
     server.PutFile("one.txt", "1");

@@ -51,7 +51,7 @@ EngineHarness::EngineHarness()
                          StateText(t->State()));
         CommandErrors.push_back(t->Error);
     };
-    w.OnDownloaded = [this] { Events.push_back("Downloaded"); };
+    w.OnDownloaded = [this](const TTaskPtr&) { Events.push_back("Downloaded"); };
     w.OnLog = [this] { LogLines.push_back(Worker->FStatusText); };
     w.OnCertificateQuestion = [this] {
         Certificates.push_back(Worker->FCertificate);
