@@ -199,7 +199,7 @@ void TFTPThread::Work(bool writing, int64_t count)
     Log((writing ? "Writing (" : "Reading (") + std::to_string(count) + ")");
     // The block that completes a transfer is left to the task's end, which follows at once: a
     // tree of small files would otherwise wait for the window once more per file.
-    if (sized && transfer && count < FTotalBytes)
+    if (sized && transfer && (FTotalBytes < 0 || count < FTotalBytes))
         Notify(OnProgress);
 }
 

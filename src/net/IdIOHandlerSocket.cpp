@@ -76,6 +76,19 @@ int TIdIOHandlerSocket::Receive(void* buffer, int length)
     return FBinding->Receive(buffer, length);
 }
 
+int TIdIOHandlerSocket::TryReceive(void* buffer, int length)
+{
+    // The failures of a wait on a closed socket, then those of a read.
+    if (!FBinding || !FBinding->HandleAllocated())
+        throw EIdConnClosedGracefully();
+    if (!IsOpen())
+        throw EIdClosedSocket();
+    const int n = FBinding->Receive(buffer, length, false);
+    if (n == Id_SOCKET_ERROR && GStack->WSGetLastError() == Id_WSAEWOULDBLOCK)
+        return kWouldBlock;
+    return n;
+}
+
 int TIdIOHandlerSocket::Send(const void* buffer, int length)
 {
     if (!IsOpen())

@@ -25,6 +25,12 @@ public:
     virtual bool WaitReadable(int timeoutMs) = 0;
     // Bytes moved, 0 on orderly close, -1 on error (the stack's last error tells which).
     virtual int Receive(void* buffer, int length) = 0;
+    // As Receive, but kWouldBlock at once when nothing is there to read.
+    static constexpr int kWouldBlock = -2;
+    virtual int TryReceive(void* buffer, int length)
+    {
+        return WaitReadable(0) ? Receive(buffer, length) : kWouldBlock;
+    }
     // May move only part, or fail with a would-block error when there is no room yet.
     virtual int Send(const void* buffer, int length) = 0;
     // timeoutMs -2 waits without limit. False on a time-out.
@@ -57,6 +63,8 @@ public:
     bool WaitReadable(int timeoutMs) override;
     bool WaitWritable(int timeoutMs) override;
     int Receive(void* buffer, int length) override;
+    // One system call where a look and a read would take two.
+    int TryReceive(void* buffer, int length) override;
     int Send(const void* buffer, int length) override;
     void Shutdown() override;
 

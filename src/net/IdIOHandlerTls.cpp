@@ -212,6 +212,13 @@ bool TIdIOHandlerTls::WaitWritable(int timeoutMs)
     return WaitSocket(timeoutMs);
 }
 
+int TIdIOHandlerTls::TryReceive(void* buffer, int length)
+{
+    if (!FSsl)
+        return TIdIOHandlerSocket::TryReceive(buffer, length);
+    return WaitReadable(0) ? Receive(buffer, length) : kWouldBlock;
+}
+
 int TIdIOHandlerTls::Receive(void* buffer, int length)
 {
     if (FSsl == nullptr)

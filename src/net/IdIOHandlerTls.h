@@ -26,6 +26,8 @@ public:
     bool WaitReadable(int timeoutMs) override;
     bool WaitWritable(int timeoutMs) override;
     int Receive(void* buffer, int length) override;
+    // Once secured, what is readable is decided by the TLS layer, not the socket.
+    int TryReceive(void* buffer, int length) override;
     int Send(const void* buffer, int length) override;
 
 private:

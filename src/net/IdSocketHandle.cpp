@@ -220,9 +220,9 @@ bool TIdSocketHandle::WaitFor(bool writable, int timeoutMs)
     return ready;
 }
 
-int TIdSocketHandle::Receive(void* buffer, int length)
+int TIdSocketHandle::Receive(void* buffer, int length, bool wait)
 {
-    return GStack->WSRecv(Handle(), buffer, length, 0);
+    return GStack->WSRecv(Handle(), buffer, length, wait ? 0 : IdRecvNoWait);
 }
 
 int TIdSocketHandle::Send(const void* buffer, int length)

@@ -55,7 +55,8 @@ public:
     // Raises EIdConnClosedGracefully when the socket is closed (before or during the wait).
     bool WaitReadable(int timeoutMs);
     bool WaitWritable(int timeoutMs);
-    int Receive(void* buffer, int length);
+    // wait false: a would-block error when nothing has arrived.
+    int Receive(void* buffer, int length, bool wait = true);
     int Send(const void* buffer, int length);
     void SetOption(int level, int option, const void* value, int length);
 

@@ -26,6 +26,8 @@ inline constexpr int Id_WSAHOST_NOT_FOUND = 11001;
 inline constexpr int Id_FD_SETSIZE = 64;
 // Time-out value meaning "no limit" for the waits.
 inline constexpr int IdTimeoutInfinite = -2;
+// WSRecv flag: come back at once (a would-block error) when nothing has arrived.
+inline constexpr int IdRecvNoWait = 1;
 
 // Four bytes of an IPv4 address, network order.
 struct TIdInAddr {

@@ -219,7 +219,7 @@ int TIdStackPosix::WSRecv(TIdStackSocketHandle s, void* buffer, int length, int 
 {
     ssize_t rc;
     do {
-        rc = ::recv(s, buffer, static_cast<size_t>(length), flags);
+        rc = ::recv(s, buffer, static_cast<size_t>(length), (flags & IdRecvNoWait) != 0 ? MSG_DONTWAIT : 0);
     } while (rc == -1 && errno == EINTR);
     return static_cast<int>(rc);
 }

@@ -151,18 +151,22 @@ int TIdTCPConnection::FillInputBuffer(bool raiseIfDisconnected, int timeoutMs, b
     }
     int result;
     do {
-        if (!FIOHandler->WaitReadable(timeoutMs)) {
-            if (raiseOnTimeout)
-                throw EIdReadTimeout();
-            return -1;
+        // Data that is there is read at once; only an empty socket is waited for.
+        result = ReceiveOnce(raiseIfDisconnected, true);
+        if (result == TIdIOHandler::kWouldBlock) {
+            if (timeoutMs == 0 || !FIOHandler->WaitReadable(timeoutMs)) {
+                if (raiseOnTimeout)
+                    throw EIdReadTimeout();
+                return -1;
+            }
+            result = ReceiveOnce(raiseIfDisconnected);
         }
-        result = ReceiveOnce(raiseIfDisconnected);
         DetectClosed(raiseIfDisconnected);
     } while (result == 0 && HandlerConnected());
     return result;
 }
 
-int TIdTCPConnection::ReceiveOnce(bool raiseIfDisconnected)
+int TIdTCPConnection::ReceiveOnce(bool raiseIfDisconnected, bool noWait)
 {
     if (FIOHandler == nullptr) {
         if (raiseIfDisconnected)
@@ -175,7 +179,8 @@ int TIdTCPConnection::ReceiveOnce(bool raiseIfDisconnected)
         const int64_t held = FInputBuffer.Size();
         FInputBuffer.SetSize(held + RecvBufferSize);
         try {
-            n = FIOHandler->Receive(FInputBuffer.Memory() + held, RecvBufferSize);
+            n = noWait ? FIOHandler->TryReceive(FInputBuffer.Memory() + held, RecvBufferSize)
+                       : FIOHandler->Receive(FInputBuffer.Memory() + held, RecvBufferSize);
         } catch (...) {
             FInputBuffer.SetSize(held);
             throw;
@@ -183,8 +188,11 @@ int TIdTCPConnection::ReceiveOnce(bool raiseIfDisconnected)
         FInputBuffer.SetSize(held + std::max(n, 0));
     } else {
         FRecvBuffer.SetSize(RecvBufferSize);
-        n = FIOHandler->Receive(FRecvBuffer.Memory(), RecvBufferSize);
+        n = noWait ? FIOHandler->TryReceive(FRecvBuffer.Memory(), RecvBufferSize)
+                   : FIOHandler->Receive(FRecvBuffer.Memory(), RecvBufferSize);
     }
+    if (n == TIdIOHandler::kWouldBlock)
+        return n;
     FPeerClosed = n == 0;
     if (n == Id_SOCKET_ERROR) {
         GStack->CheckForSocketError(n, {Id_WSAESHUTDOWN, Id_WSAECONNABORTED});
@@ -288,8 +296,9 @@ void TIdTCPConnection::BufferBlock(int64_t want, int64_t least)
     EnsureBuffered(std::min(want, least));
     // A close found here ends the loop with the bytes kept: they go out as a block, with its
     // work event, and the next fill reports the close.
-    while (FInputBuffer.Size() < want && !FPeerClosed && FIOHandler != nullptr && FIOHandler->WaitReadable(0))
-        FillInputBuffer(true, -1, true);
+    while (FInputBuffer.Size() < want && !FPeerClosed && FIOHandler != nullptr && HandlerConnected())
+        if (ReceiveOnce(true, true) == TIdIOHandler::kWouldBlock)
+            break;
 }
 
 void TIdTCPConnection::ReadExact(void* buffer, int count)

@@ -96,7 +96,8 @@ private:
     friend class TIdIOHandler;
     friend class TIdConnectionIntercept;
     void IOHandlerDestroyed(TIdIOHandler* handler);
-    int ReceiveOnce(bool raiseIfDisconnected);
+    // noWait: TIdIOHandler::kWouldBlock when nothing has arrived.
+    int ReceiveOnce(bool raiseIfDisconnected, bool noWait = false);
     bool LineTooLong(int64_t length, int maxLength, std::string& line);
     void CheckSendResult(int sent);
     void WaitForRoom();
