@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QSplitter>
 #include <QTimer>
 #include <QToolButton>
@@ -222,6 +223,21 @@ void TMainFrm::Exit1Click()
 void TMainFrm::AppendLog(const QString& line)
 {
     Log->appendPlainText(line);
+}
+
+// The page keeps showing the newest line unless the user scrolled away from it, also for lines
+// added while another page was shown (a hidden page learns its new length only when shown).
+void TMainFrm::FollowLogEnd()
+{
+    QScrollBar* bar = Log->verticalScrollBar();
+    connect(bar, &QScrollBar::rangeChanged, this, [this, bar] {
+        if (FLogFollowsEnd)
+            bar->setValue(bar->maximum());
+    });
+    connect(bar, &QScrollBar::valueChanged, this, [this, bar](int value) {
+        if (Log->isVisible())
+            FLogFollowsEnd = value >= bar->maximum();
+    });
 }
 
 bool TMainFrm::FormCloseQuery()

@@ -183,6 +183,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void FollowLogEnd();
+    bool FLogFollowsEnd = true;
     void BuildLayout();
     void BuildConnectPanel();
     void BuildReportPanel();

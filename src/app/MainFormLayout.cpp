@@ -186,6 +186,7 @@ void TMainFrm::BuildReportPanel()
     Log->setReadOnly(true);
     Log->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     PageControl1->addTab(Log, QStringLiteral("Log"));
+    FollowLogEnd();
     PageControl1->setTabToolTip(0, QStringLiteral("FTP Activity Log"));
     ListView2 = new TTaskListView;
     PageControl1->addTab(ListView2, QStringLiteral("Tasks"));

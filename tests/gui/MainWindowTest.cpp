@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QScrollBar>
+
 #include <QAction>
 #include <QComboBox>
 #include <QFile>
@@ -162,6 +165,33 @@ TEST_F(MainWindow, ClosingRemovesTheTemporaryFolderAndWritesTheLog)
     ASSERT_TRUE(log.open(QIODevice::ReadOnly));
     EXPECT_EQ(log.readAll().toStdString(),
               "Connecting to example\n>> USER anonymous\n\n<< 230 Login successful.\n");
+}
+
+// A transfer's lines arrive while the Tasks page is shown: back on the Log page, the newest line
+// is in view. A user who scrolled up to read keeps the place.
+TEST_F(MainWindow, TheLogShowsItsNewestLineUnlessTheUserScrolledAway)
+{
+    ProgramRun run(app.Path(), tmp.Path());
+    TMainFrm& w = run.main();
+    QScrollBar* bar = w.Log->verticalScrollBar();
+    w.PageControl1->setCurrentIndex(1);
+    for (int i = 0; i < 300; ++i)
+        w.AppendLog(QStringLiteral(">> STOR file%1").arg(i));
+    w.PageControl1->setCurrentIndex(0);
+    QCoreApplication::processEvents();
+    ASSERT_GT(bar->maximum(), 0);
+    EXPECT_EQ(bar->value(), bar->maximum());
+
+    bar->setValue(10);
+    for (int i = 0; i < 20; ++i)
+        w.AppendLog(QStringLiteral("<< 226 Transfer complete."));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(bar->value(), 10);
+
+    bar->setValue(bar->maximum());
+    w.AppendLog(QStringLiteral(">> QUIT"));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(bar->value(), bar->maximum());
 }
 
 TEST_F(MainWindow, SavedSitesFillTheServerBox)
