@@ -105,6 +105,7 @@ public:
     // EPSV and EPRT (IPv6 control connections, and EPSV where PASV is refused).
     void RequestExtendedPassive(int& port);
     void AnnounceExtendedPort(const TIdSocketHandle& binding);
+    int ReceiveLowWater() const;
     void PrepareDataChannel();
 
     virtual void DoAfterGet(TStream& stream);

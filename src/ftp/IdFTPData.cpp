@@ -89,6 +89,12 @@ void TIdFTP::AnnouncePort(const TIdSocketHandle& binding)
                 {200});
 }
 
+// A quarter of a block: the reader wakes a few times per block instead of once per packet.
+int TIdFTP::ReceiveLowWater() const
+{
+    return std::min(DataBlockSize / 4, 256 << 10);
+}
+
 void TIdFTP::PrepareDataChannel()
 {
     FDataChannel->SendBufferSize = DataBlockSize;
@@ -331,6 +337,7 @@ void TIdFTP::ReceivePassive(const std::string& command, TStream& stream)
     ReadReply({125, 150, 154});
     NoteAnnouncedSize();
     StartDataTls(channel);
+    channel.SetReceiveLowWater(ReceiveLowWater());
     channel.ReceiveToStream(stream, -1, true);
     channel.Disconnect();
 }
@@ -343,6 +350,7 @@ void TIdFTP::ReceiveActive(const std::string& command, TStream& stream)
     NoteAnnouncedSize();
     AcceptDataConnection(server);
     StartDataTls(server);
+    server.SetReceiveLowWater(ReceiveLowWater());
     server.ReceiveToStream(stream, -1, true);
 }
 

@@ -76,6 +76,18 @@ int TIdIOHandlerSocket::Receive(void* buffer, int length)
     return FBinding->Receive(buffer, length);
 }
 
+bool TIdIOHandlerSocket::SetReceiveLowWater(int bytes)
+{
+    if (!FBinding || !FBinding->HandleAllocated())
+        return false;
+    try {
+        FBinding->SetOption(SOL_SOCKET, SO_RCVLOWAT, &bytes, sizeof bytes);
+    } catch (const std::exception&) {
+        return false; // only a saving: the reads work without it
+    }
+    return true;
+}
+
 int TIdIOHandlerSocket::TryReceive(void* buffer, int length)
 {
     // The failures of a wait on a closed socket, then those of a read.

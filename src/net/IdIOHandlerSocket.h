@@ -25,6 +25,13 @@ public:
     virtual bool WaitReadable(int timeoutMs) = 0;
     // Bytes moved, 0 on orderly close, -1 on error (the stack's last error tells which).
     virtual int Receive(void* buffer, int length) = 0;
+    // Asks the socket to count as readable only once bytes have arrived (or the stream ended);
+    // false where the handler cannot.
+    virtual bool SetReceiveLowWater(int bytes)
+    {
+        (void)bytes;
+        return false;
+    }
     // As Receive, but kWouldBlock at once when nothing is there to read.
     static constexpr int kWouldBlock = -2;
     virtual int TryReceive(void* buffer, int length)
@@ -65,6 +72,7 @@ public:
     int Receive(void* buffer, int length) override;
     // One system call where a look and a read would take two.
     int TryReceive(void* buffer, int length) override;
+    bool SetReceiveLowWater(int bytes) override;
     int Send(const void* buffer, int length) override;
     void Shutdown() override;
 

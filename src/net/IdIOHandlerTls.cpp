@@ -212,6 +212,12 @@ bool TIdIOHandlerTls::WaitWritable(int timeoutMs)
     return WaitSocket(timeoutMs);
 }
 
+bool TIdIOHandlerTls::SetReceiveLowWater(int bytes)
+{
+    // Records would be held back by the socket while OpenSSL could already hand out their start.
+    return !FSsl && TIdIOHandlerSocket::SetReceiveLowWater(bytes);
+}
+
 int TIdIOHandlerTls::TryReceive(void* buffer, int length)
 {
     if (!FSsl)

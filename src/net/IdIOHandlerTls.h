@@ -28,6 +28,7 @@ public:
     int Receive(void* buffer, int length) override;
     // Once secured, what is readable is decided by the TLS layer, not the socket.
     int TryReceive(void* buffer, int length) override;
+    bool SetReceiveLowWater(int bytes) override;
     int Send(const void* buffer, int length) override;
 
 private:

@@ -1,6 +1,7 @@
 #include "net/IdTCPConnection.h"
 
 #include <algorithm>
+#include <chrono>
 #include <climits>
 #include <cstring>
 #include <vector>
@@ -8,6 +9,8 @@
 namespace {
 // The block a received stream waits for before it writes, when the socket has nothing more yet.
 constexpr int64_t kSmallBlock = 32768;
+// Below the low-water mark the socket does not say readable: looked at this often meanwhile.
+constexpr int kLowWaterLookMs = 10;
 } // namespace
 
 TIdTCPConnection::TIdTCPConnection()
@@ -132,6 +135,7 @@ void TIdTCPConnection::CloseSocketQuietly()
     if (FIOHandler == nullptr)
         return;
     FPeerClosed = true;
+    FLowWater = 0;
     if (FIntercept != nullptr)
         FIntercept->Disconnect();
     FIOHandler->Close();
@@ -153,17 +157,44 @@ int TIdTCPConnection::FillInputBuffer(bool raiseIfDisconnected, int timeoutMs, b
     do {
         // Data that is there is read at once; only an empty socket is waited for.
         result = ReceiveOnce(raiseIfDisconnected, true);
+        if (result == TIdIOHandler::kWouldBlock && timeoutMs != 0)
+            result = WaitAndReceive(raiseIfDisconnected, timeoutMs);
         if (result == TIdIOHandler::kWouldBlock) {
-            if (timeoutMs == 0 || !FIOHandler->WaitReadable(timeoutMs)) {
-                if (raiseOnTimeout)
-                    throw EIdReadTimeout();
-                return -1;
-            }
-            result = ReceiveOnce(raiseIfDisconnected);
+            if (raiseOnTimeout)
+                throw EIdReadTimeout();
+            return -1;
         }
         DetectClosed(raiseIfDisconnected);
     } while (result == 0 && HandlerConnected());
     return result;
+}
+
+void TIdTCPConnection::SetReceiveLowWater(int bytes)
+{
+    FLowWater = FIOHandler != nullptr && bytes > 1 && FIOHandler->SetReceiveLowWater(bytes) ? bytes : 0;
+}
+
+int TIdTCPConnection::WaitAndReceive(bool raiseIfDisconnected, int timeoutMs)
+{
+    if (FLowWater == 0)
+        return FIOHandler->WaitReadable(timeoutMs) ? ReceiveOnce(raiseIfDisconnected)
+                                                   : TIdIOHandler::kWouldBlock;
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(std::max(timeoutMs, 0));
+    for (;;) {
+        int wait = kLowWaterLookMs;
+        if (timeoutMs >= 0) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
+            wait = static_cast<int>(std::clamp<int64_t>(left.count(), 0, kLowWaterLookMs));
+        }
+        if (FIOHandler->WaitReadable(wait))
+            return ReceiveOnce(raiseIfDisconnected);
+        const int n = ReceiveOnce(raiseIfDisconnected, true);
+        if (n != TIdIOHandler::kWouldBlock ||
+            (timeoutMs >= 0 && std::chrono::steady_clock::now() >= deadline))
+            return n;
+    }
 }
 
 int TIdTCPConnection::ReceiveOnce(bool raiseIfDisconnected, bool noWait)

@@ -43,6 +43,10 @@ public:
     TIdManagedBuffer& InputBuffer() { return FInputBuffer; }
     bool LineWasSplit() const { return FLineWasSplit; }
     bool PeerClosed() const { return FPeerClosed; }
+    // For a bulk download: the reader is woken only once this many bytes wait (or the stream
+    // ended), not for every packet, which spares both ends many wake-ups. A slow sender's bytes
+    // are still read within a few milliseconds.
+    void SetReceiveLowWater(int bytes);
 
     virtual void DoOnDisconnected();
     virtual void ResetInput();
@@ -96,6 +100,8 @@ private:
     friend class TIdIOHandler;
     friend class TIdConnectionIntercept;
     void IOHandlerDestroyed(TIdIOHandler* handler);
+    // Waits up to timeoutMs for data and reads it; TIdIOHandler::kWouldBlock on a time-out.
+    int WaitAndReceive(bool raiseIfDisconnected, int timeoutMs);
     // noWait: TIdIOHandler::kWouldBlock when nothing has arrived.
     int ReceiveOnce(bool raiseIfDisconnected, bool noWait = false);
     bool LineTooLong(int64_t length, int maxLength, std::string& line);
@@ -113,6 +119,7 @@ private:
     TIdIOHandler* FIOHandler = nullptr;
     TIdConnectionIntercept* FIntercept = nullptr;
     bool FPeerClosed = false;
+    int FLowWater = 0; // the socket's receive low-water mark, 0 when none was set
     TIdRFCReply FWelcomeReply;
     TIdRFCReply FLastReply;
     TIdManagedBuffer FInputBuffer;

@@ -185,6 +185,25 @@ TEST(IdTCPConnection, ReceiveToStreamUntilDisconnectReportsWholeBlocksOnly)
     EXPECT_EQ(std::string(stream.Memory(), data.size()), data);
 }
 
+// A reader woken only once many bytes wait must still take a few bytes that are all the peer
+// sends for now (a slow server, the last bytes before a reply is awaited), well within its time-out.
+TEST(IdTCPConnection, ALowWaterMarkNeverHoldsBackWhatHasArrived)
+{
+    LoopbackPeer peer([](int fd) {
+        LoopbackPeer::SendAll(fd, Pattern(100));
+        LoopbackPeer::ReceiveAll(fd, 1); // nothing more until the client has read those
+    });
+    auto c = ConnectTo(peer);
+    c->ReadTimeout = 5000;
+    c->SetReceiveLowWater(256 << 10);
+    TStringStream stream;
+    const auto start = std::chrono::steady_clock::now();
+    c->ReceiveToStream(stream, 100);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+    EXPECT_EQ(stream.DataString(), Pattern(100));
+    c->WriteLine("k");
+}
+
 TEST(IdTCPConnection, ReceiveToStreamOfACountTakesBufferedBytesFirst)
 {
     LoopbackPeer peer(SendsAndHolds("header\n0123456789tail"));
