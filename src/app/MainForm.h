@@ -206,6 +206,8 @@ private:
     bool SafeLocalName(const std::string& name);
     void WorkerDownloaded(const std::string& local);
     void CommandDone(const TTaskPtr& task);
+    void ReportFailedCommand(const TTaskPtr& task);
+    TTaskPtr FFailedCommand; // told failed, its row not yet
     void SetRemoteButtons(bool enabled);
     void ClearRemotePane();
     void ReloadBarFromSite(int site);

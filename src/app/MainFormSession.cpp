@@ -36,7 +36,10 @@ void TMainFrm::AttachWorkerHandlers()
     w.OnConnected = [this] { WorkerConnected(); };
     w.OnTaskAdded = [this](const TTaskPtr& task) { ListView2->TaskAdded(task); };
     w.OnProgress = [this] { ListView2->Progress(); };
-    w.OnTaskDone = [this](const TTaskPtr& task) { ListView2->TaskDone(task); };
+    w.OnTaskDone = [this](const TTaskPtr& task) {
+        ListView2->TaskDone(task);
+        ReportFailedCommand(task);
+    };
     w.OnConnectFailed = [this] { WorkerConnectFailed(); };
     w.OnCommandDone = [this](const TTaskPtr& task) { CommandDone(task); };
     w.OnDisconnected = [this] { WorkerDisconnected(); };
@@ -50,11 +53,19 @@ void TMainFrm::AttachWorkerHandlers()
     };
 }
 
-// A refused command's box is shown after the notification: the worker goes on meanwhile.
+// A refused command's box comes once its row says so (the row's news follows this one), and after
+// the notification: the worker goes on meanwhile.
 void TMainFrm::CommandDone(const TTaskPtr& task)
 {
-    if (task->State() != tsFailed)
+    if (task->State() == tsFailed)
+        FFailedCommand = task;
+}
+
+void TMainFrm::ReportFailedCommand(const TTaskPtr& task)
+{
+    if (!task || task != FFailedCommand)
         return;
+    FFailedCommand.reset();
     const QString text = QString::fromLocal8Bit(task->Error).trimmed();
     QMetaObject::invokeMethod(
         this, [this, text] { Questions::Message(this, text); }, Qt::QueuedConnection);
