@@ -41,9 +41,8 @@ inline double Seconds(Clock::duration d)
     return std::chrono::duration<double>(d).count();
 }
 
-// The window, maximised, with the server as its one saved site and that site chosen; the
-// connection then runs in the worker.
-inline TMainFrm& OpenWindow(VsftpdServer& server, TempDir& appFolder, TempDir& tmp)
+// The window, maximised, with the server as its one saved site, not chosen yet.
+inline TMainFrm& ShowWindow(VsftpdServer& server, TempDir& appFolder, TempDir& tmp)
 {
     TSiteFileData sites;
     SiteRecord site = SiteRecord::NewSite("127.0.0.1");
@@ -59,6 +58,13 @@ inline TMainFrm& OpenWindow(VsftpdServer& server, TempDir& appFolder, TempDir& t
     if (QScreen* screen = QGuiApplication::primaryScreen())
         w.setGeometry(screen->availableGeometry());
     w.showMaximized();
+    return w;
+}
+
+// The same with that site chosen; the connection then runs in the worker.
+inline TMainFrm& OpenWindow(VsftpdServer& server, TempDir& appFolder, TempDir& tmp)
+{
+    TMainFrm& w = ShowWindow(server, appFolder, tmp);
     w.ComboBox1->setCurrentIndex(1);
     w.ChooseEntry(1);
     return w;

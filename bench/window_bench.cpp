@@ -19,6 +19,7 @@
 #include <functional>
 #include <vector>
 
+#include "WindowBench.h"
 #include "app/Forms.h"
 #include "app/MainForm.h"
 #include "engine/ui/TaskListView.h"
@@ -86,21 +87,7 @@ int main(int argc, char** argv)
     server.PutFolder("pub");
 
     TempDir appFolder, tmp, downloads;
-    TSiteFileData sites;
-    SiteRecord site = SiteRecord::NewSite("127.0.0.1");
-    site.LoginName.Assign(server.User());
-    site.LoginPassword.Assign(server.Password());
-    site.PortNumber = server.Port();
-    site.PassiveMode = 1;
-    sites.Sites.Add(site);
-    SaveSites(appFolder.Path() + "/servers.sit", sites);
-    qputenv("TMPDIR", QByteArray::fromStdString(tmp.Path()));
-
-    Forms::CreateAll(appFolder.Path());
-    TMainFrm& w = *Forms::Main();
-    if (QScreen* screen = QGuiApplication::primaryScreen())
-        w.setGeometry(screen->availableGeometry());
-    w.showMaximized();
+    TMainFrm& w = bench::ShowWindow(server, appFolder, tmp);
     w.ComboBox1->showPopup();
     w.ComboBox1->hidePopup();
     w.ComboBox1->setCurrentIndex(1);
